@@ -1,0 +1,21 @@
+// Text helpers with the rules the platform uses for names: case-insensitive
+// comparison of ASCII letters, blanks trimmed as automation trims them.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick::automation {
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b);
+std::string toUpperAscii(std::string_view text);
+std::string toLowerAscii(std::string_view text);
+// Removes leading and trailing blanks (spaces only, as Trim does).
+std::string_view trimBlanks(std::string_view text);
+// Splits at every occurrence of `separator`; "" gives one empty element.
+std::vector<std::string> split(std::string_view text, std::string_view separator);
+// Replaces every occurrence of `from` (non-empty) with `to`, scanning left to right.
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+}  // namespace tarnwick::automation

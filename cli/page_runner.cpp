@@ -1,0 +1,179 @@
+#include "cli/page_runner.h"
+
+#include "automation/error.h"
+#include "automation/text.h"
+#include "automation/variant_json.h"
+#include "component/control_object.h"
+
+namespace tarnwick::cli {
+
+using automation::Variant;
+using nlohmann::json;
+namespace embedded = platform::embedded;
+
+namespace {
+
+struct PlannedCall {
+    const component::Member* member;
+    std::vector<Variant> args;
+};
+
+std::string describeCall(size_t index) { return "calls[" + std::to_string(index) + "]"; }
+
+PlannedCall planCall(const json& call, size_t index, const automation::ObjectResolver& objects) {
+    auto where = describeCall(index);
+    if (!call.is_object()) throw PageError(where + " must be an object");
+    int verbs = static_cast<int>(call.contains("call")) + static_cast<int>(call.contains("get")) +
+                static_cast<int>(call.contains("put"));
+    if (verbs != 1) throw PageError(where + " needs exactly one of \"call\", \"get\" or \"put\"");
+
+    component::MemberKind kind = component::MemberKind::Method;
+    const char* verb = "call";
+    if (call.contains("get")) {
+        kind = component::MemberKind::PropertyGet;
+        verb = "get";
+    } else if (call.contains("put")) {
+        kind = component::MemberKind::PropertyPut;
+        verb = "put";
+    }
+    const json& name = call.at(verb);
+    if (!name.is_string()) throw PageError(where + ": the member name must be a string");
+    const auto* member = component::findMember(name.get<std::string>(), kind);
+    if (!member) {
+        throw PageError(where + ": Tarnwick.Control has no member \"" + name.get<std::string>() +
+                        "\" that can be used with \"" + verb + "\"");
+    }
+
+    PlannedCall planned{member, {}};
+    try {
+        if (kind == component::MemberKind::PropertyPut) {
+            if (!call.contains("value")) throw PageError(where + ": \"put\" needs a \"value\"");
+            planned.args.push_back(automation::variantFromJson(call.at("value"), objects));
+        } else if (call.contains("args")) {
+            if (!call.at("args").is_array()) throw PageError(where + ": \"args\" must be a list");
+            for (const auto& arg : call.at("args")) {
+                planned.args.push_back(automation::variantFromJson(arg, objects));
+            }
+        }
+    } catch (const automation::ValueFormatError& error) {
+        throw PageError(where + ": " + error.what());
+    }
+    if (planned.args.size() != member->parameters.size()) {
+        throw PageError(where + ": " + std::string(member->name) + " takes " +
+                        std::to_string(member->parameters.size()) + " argument(s), " +
+                        std::to_string(planned.args.size()) + " given");
+    }
+    return planned;
+}
+
+json errorJson(const automation::AutomationError& error) {
+    return {{"number", error.number()},
+            {"hex", automation::hexNumber(automation::hresultOf(error.number()))},
+            {"description", error.description()}};
+}
+
+bool takesReferences(const component::Member& member) {
+    for (const auto& parameter : member.parameters) {
+        if (parameter.byReference && parameter.type == component::ValueType::Variant) return true;
+    }
+    return false;
+}
+
+json pageOptions(const json& page, embedded::PageRequest& request) {
+    if (!page.is_object()) throw PageError("the page must be a JSON object");
+    if (page.contains("session") && !page.at("session").is_null()) {
+        if (!page.at("session").is_string()) throw PageError("\"session\" must be a string");
+        request.sessionId = page.at("session").get<std::string>();
+    }
+    if (page.contains("server_variables")) {
+        const auto& variables = page.at("server_variables");
+        if (!variables.is_object()) throw PageError("\"server_variables\" must be an object");
+        for (const auto& [name, value] : variables.items()) {
+            if (!value.is_string()) throw PageError("server variable " + name + " must be a string");
+            request.serverVariables[automation::toUpperAscii(name)] = value.get<std::string>();
+        }
+    }
+    if (page.contains("site_root")) {
+        if (!page.at("site_root").is_string()) throw PageError("\"site_root\" must be a string");
+        request.siteRoot = page.at("site_root").get<std::string>();
+    }
+    json calls = page.contains("calls") ? page.at("calls") : json::array();
+    if (!calls.is_array()) throw PageError("\"calls\" must be a list");
+    return calls;
+}
+
+}  // namespace
+
+json runPage(const std::shared_ptr<embedded::Store>& store, const json& page,
+             const embedded::ObjectFactory& objects) {
+    embedded::PageRequest request;
+    json calls = pageOptions(page, request);
+    bool startPage = true;
+    if (page.contains("start_page")) {
+        if (!page.at("start_page").is_boolean()) throw PageError("\"start_page\" must be true or false");
+        startPage = page.at("start_page").get<bool>();
+    }
+
+    // Everything is checked before the page starts, so a bad document changes nothing.
+    std::shared_ptr<embedded::EmbeddedPage> context;
+    std::vector<PlannedCall> planned;
+    automation::ObjectResolver resolver = [&context](const json& value) -> automation::ObjectRef {
+        if (value == "ScriptingContext") return context;
+        throw automation::ValueFormatError(
+            "the only object a page can pass is {\"type\": \"Object\", \"value\": "
+            "\"ScriptingContext\"}");
+    };
+    for (size_t i = 0; i < calls.size(); ++i) planned.push_back(planCall(calls[i], i, resolver));
+
+    context = std::make_shared<embedded::EmbeddedPage>(store, request, objects);
+    // The placeholders for the context were resolved before it existed: fill them in now.
+    for (auto& call : planned) {
+        for (auto& arg : call.args) {
+            if (arg.type() == automation::VarType::Object && !arg.object()) arg = Variant(context);
+        }
+    }
+
+    component::ControlObject object;
+    json result = {{"session", context->sessionId()}, {"results", json::array()}};
+    bool started = false;
+    if (startPage) {
+        try {
+            object.control().OnStartPage(context);
+            started = true;
+        } catch (const automation::AutomationError& error) {
+            result["start_error"] = errorJson(error);
+        }
+    }
+    if (!startPage || started) {
+        for (auto& call : planned) {
+            if (context->responseState().ended) break;
+            json entry;
+            try {
+                entry = automation::variantToJson(object.invokeMember(*call.member, call.args));
+                if (takesReferences(*call.member)) {
+                    entry["args"] = json::array();
+                    for (const auto& arg : call.args) {
+                        entry["args"].push_back(automation::variantToJson(arg));
+                    }
+                }
+            } catch (const automation::AutomationError& error) {
+                entry = {{"error", errorJson(error)}};
+            }
+            result["results"].push_back(std::move(entry));
+        }
+    }
+    if (started) object.control().OnEndPage();
+
+    const auto& response = context->responseState();
+    result["response"] = {{"body", response.body},
+                          {"ended", response.ended},
+                          {"redirect", response.redirect ? json(*response.redirect) : json()}};
+    json values = json::object();
+    for (const auto& [key, value] : context->sessionValues()) {
+        values[key] = automation::variantToJson(value);
+    }
+    result["session_values"] = std::move(values);
+    return result;
+}
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,42 @@
+// Runs one ASP page on the embedded platform from its JSON description, as
+// the web server runs a page that creates Tarnwick.Control: create the
+// object, OnStartPage, the page's calls in order, OnEndPage.
+//
+// Page document:
+//   "session":          an existing SessionID to continue (optional; an
+//                       unknown one starts a new session, as in ASP)
+//   "server_variables": request server variables (LOCAL_ADDR defaults to 127.0.0.1)
+//   "site_root":        physical folder of the page's own site, for Server.MapPath
+//   "start_page":       false to run the calls without OnStartPage/OnEndPage
+//   "calls":            [{"call": "Member", "args": [...]}, {"get": "Property"},
+//                        {"put": "Property", "value": v}]
+// Argument values use the JSON forms of automation values (variant_json.h);
+// {"type": "Object", "value": "ScriptingContext"} is the page's own context.
+//
+// Result document: "session", "results" (one per call that ran: the typed
+// value, plus "args" for members taking arguments by reference, or "error"
+// with the script's error number, its HRESULT in hex and the description),
+// "response" (body, ended, redirect) and "session_values".
+// After the response has ended, the remaining calls do not run.
+#pragma once
+
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+
+#include "platform/embedded/asp_page.h"
+#include "platform/embedded/store.h"
+
+namespace tarnwick::cli {
+
+// The page document cannot be run: malformed, an unknown member, a wrong argument count.
+class PageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+nlohmann::json runPage(const std::shared_ptr<platform::embedded::Store>& store,
+                       const nlohmann::json& page,
+                       const platform::embedded::ObjectFactory& objects = {});
+
+}  // namespace tarnwick::cli

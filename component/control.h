@@ -1,0 +1,85 @@
+// Class Control: the automation object that the panel's ASP pages create as
+// "Tarnwick.Control". One object serves one page.
+//
+// Where each member lives:
+//   frame.cpp          IsChkUser, System, ShowIP, OnStartPage, OnEndPage, ChkUser, ShowErr
+//   login_session.cpp  login, logout, IsAdmin, GetCache
+//   pending_members.cpp  the site and toolkit members until they land
+//
+// Members that need the page objects (Request, Response, Server, Session)
+// raise error 91 "Object variable or With block variable not set", and write
+// nothing, when called outside OnStartPage ... OnEndPage: the page objects
+// are not set then.
+#pragma once
+
+#include <memory>
+
+#include "automation/variant.h"
+#include "platform/asp.h"
+
+namespace tarnwick::component {
+
+using automation::Variant;
+
+class Control {
+public:
+    Control() = default;
+
+    // Frame.
+    bool IsChkUser() const { return isChkUser_; }
+    void putIsChkUser(bool value) { isChkUser_ = value; }
+    const Variant& System() const { return system_; }
+    void putSystem(const Variant& value) { system_ = value; }
+    const Variant& ShowIP() const { return showIP_; }
+    void putShowIP(const Variant& value) { showIP_ = value; }
+    void OnStartPage(const std::shared_ptr<platform::ScriptingContext>& PassedScriptingContext);
+    void OnEndPage();
+    Variant ChkUser();
+    Variant ShowErr(const Variant& Str);
+
+    // Sites.
+    Variant CreateSite(const Variant& HostUser, const Variant& HostPath, const Variant& HostDomain,
+                       const Variant& HostIIS, const Variant& HostBand, const Variant& HostPool,
+                       const Variant& HostDoc);
+    bool ModifySite(const Variant& SiteSN, const Variant& NewDomain, const Variant& NewBand,
+                    const Variant& NewIIS, const Variant& NewDoc, const Variant& UserName);
+    bool DefaultDoc(Variant& SiteNum, Variant& Doc);
+    bool DeleteSite(const Variant& SiteNum, const Variant& SitePath);
+    bool SiteStatus(const Variant& SiteNum, const Variant& DoWhat);
+    Variant Computer();
+
+    // Toolkit.
+    bool ChkFolder(const Variant& sFolder);
+    bool AddUserToGroup(const Variant& strUsername, const Variant& strGroupname);
+    Variant CreateNtUser(const Variant& UserName, const Variant& PassWord, const Variant& FullName,
+                         const Variant& Info);
+    Variant DeleteNtUser(const Variant& UserName);
+    Variant RndStr(const Variant& StrLen);
+    Variant GetNtPass();
+    Variant CreatePool(const Variant& AppName);
+
+    // Panel login session.
+    Variant login(const Variant& ologinuser, const Variant& ologinpass, const Variant& oadmin_user);
+    Variant logout();
+    Variant IsAdmin();
+    Variant GetCache();
+
+private:
+    // The page objects; each raises error 91 outside OnStartPage ... OnEndPage.
+    platform::Request& request() const;
+    platform::Response& response() const;
+    platform::Server& server() const;
+    platform::Session& session() const;
+
+    bool isChkUser_ = false;
+    std::shared_ptr<platform::ScriptingContext> context_;
+    std::shared_ptr<platform::Application> application_;
+    std::shared_ptr<platform::Request> request_;
+    std::shared_ptr<platform::Response> response_;
+    std::shared_ptr<platform::Server> server_;
+    std::shared_ptr<platform::Session> session_;
+    Variant system_;
+    Variant showIP_;
+};
+
+}  // namespace tarnwick::component

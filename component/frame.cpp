@@ -1,0 +1,60 @@
+// The frame of Control: page context, configuration properties, the per-call
+// hook and the error page writer.
+#include "automation/error.h"
+#include "component/control.h"
+#include "component/error_page.h"
+
+namespace tarnwick::component {
+
+namespace errors = automation::errors;
+
+namespace {
+template <class Object>
+Object& pageObject(const std::shared_ptr<Object>& object) {
+    if (!object) {
+        automation::raise(errors::kObjectNotSet,
+                          "The page objects are available only between OnStartPage and OnEndPage");
+    }
+    return *object;
+}
+}  // namespace
+
+platform::Request& Control::request() const { return pageObject(request_); }
+platform::Response& Control::response() const { return pageObject(response_); }
+platform::Server& Control::server() const { return pageObject(server_); }
+platform::Session& Control::session() const { return pageObject(session_); }
+
+void Control::OnStartPage(const std::shared_ptr<platform::ScriptingContext>& PassedScriptingContext) {
+    // 1. Keep the context. 2. Take its objects in this order; a refused one
+    // ends the call with its error, the ones taken before it stay set.
+    context_ = PassedScriptingContext;
+    auto& context = pageObject(context_);
+    application_ = context.application();
+    request_ = context.request();
+    response_ = context.response();
+    server_ = context.server();
+    session_ = context.session();
+    // 3.
+    isChkUser_ = false;
+}
+
+void Control::OnEndPage() {
+    context_.reset();
+    application_.reset();
+    request_.reset();
+    response_.reset();
+    server_.reset();
+    session_.reset();
+}
+
+Variant Control::ChkUser() { return {}; }
+
+Variant Control::ShowErr(const Variant& Str) {
+    if (automation::equalsEmptyString(Str)) return {};
+    auto& page = response();
+    page.write(errorPage(automation::concatText(Str)));
+    page.end();
+    return {};
+}
+
+}  // namespace tarnwick::component

@@ -1,0 +1,83 @@
+#include "platform/embedded/session_store.h"
+
+#include <random>
+
+#include "automation/error.h"
+#include "automation/variant_json.h"
+
+namespace tarnwick::platform::embedded {
+
+using automation::Variant;
+
+namespace {
+bool holdsObject(const Variant& value) {
+    if (value.type() == automation::VarType::Object) return true;
+    if (value.type() != automation::VarType::Array) return false;
+    for (const auto& item : value.array()) {
+        if (holdsObject(item)) return true;
+    }
+    return false;
+}
+}  // namespace
+
+bool SessionStore::exists(const std::string& id) {
+    auto query = store_->db().prepare("SELECT 1 FROM sessions WHERE id = ?");
+    query.bind(1, id);
+    return query.step();
+}
+
+std::string SessionStore::resume(const std::optional<std::string>& id) {
+    if (id && exists(*id)) return *id;
+    // ASP session identifiers are positive 32-bit numbers written in decimal.
+    std::random_device entropy;
+    std::uniform_int_distribution<int32_t> pick(100000000, 999999999);
+    auto& db = store_->db();
+    while (true) {
+        std::string candidate = std::to_string(pick(entropy));
+        Transaction transaction(db);
+        db.prepare("INSERT OR IGNORE INTO sessions(id) VALUES (?)").bind(1, candidate).run();
+        bool inserted = db.changes() == 1;
+        transaction.commit();
+        if (inserted) return candidate;
+    }
+}
+
+Variant SessionStore::value(const std::string& id, std::string_view key) {
+    auto query =
+        store_->db().prepare("SELECT value FROM session_values WHERE session_id = ? AND key = ?");
+    query.bind(1, id).bind(2, key);
+    if (!query.step()) return {};
+    return automation::variantFromJson(nlohmann::json::parse(query.text(0)));
+}
+
+void SessionStore::setValue(const std::string& id, std::string_view key, const Variant& value) {
+    if (holdsObject(value)) {
+        automation::raise(automation::errors::kTypeMismatch,
+                          "Objects cannot be stored in this session");
+    }
+    auto text = automation::variantToJson(value).dump();
+    auto& db = store_->db();
+    Transaction transaction(db);
+    db.prepare(
+          "INSERT INTO session_values(session_id, key, value) VALUES (?, ?, ?) "
+          "ON CONFLICT(session_id, key) DO UPDATE SET value = excluded.value")
+        .bind(1, id)
+        .bind(2, key)
+        .bind(3, text)
+        .run();
+    transaction.commit();
+}
+
+std::vector<std::pair<std::string, Variant>> SessionStore::values(const std::string& id) {
+    std::vector<std::pair<std::string, Variant>> result;
+    auto query = store_->db().prepare(
+        "SELECT key, value FROM session_values WHERE session_id = ? ORDER BY rowid");
+    query.bind(1, id);
+    while (query.step()) {
+        result.emplace_back(query.text(0),
+                            automation::variantFromJson(nlohmann::json::parse(query.text(1))));
+    }
+    return result;
+}
+
+}  // namespace tarnwick::platform::embedded

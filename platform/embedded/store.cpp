@@ -1,0 +1,109 @@
+#include "platform/embedded/store.h"
+
+#include <cstdlib>
+
+namespace tarnwick::platform::embedded {
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr const char* kDatabaseName = "platform.db";
+constexpr int kSchemaVersion = 1;
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS settings (
+    name TEXT PRIMARY KEY,
+    value TEXT NOT NULL
+);
+CREATE TABLE IF NOT EXISTS sessions (
+    id TEXT PRIMARY KEY,
+    created TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP
+);
+CREATE TABLE IF NOT EXISTS session_values (
+    session_id TEXT NOT NULL REFERENCES sessions(id) ON DELETE CASCADE,
+    key TEXT NOT NULL COLLATE NOCASE,
+    value TEXT NOT NULL,
+    PRIMARY KEY (session_id, key)
+);
+)sql";
+}  // namespace
+
+Store::Store(fs::path folder, const std::string& databasePath)
+    : folder_(std::move(folder)), db_(databasePath) {
+    createSchema();
+}
+
+void Store::createSchema() {
+    Transaction transaction(db_);
+    db_.execute(kSchema);
+    db_.prepare("INSERT OR IGNORE INTO settings(name, value) VALUES ('schema_version', ?)")
+        .bind(1, std::to_string(kSchemaVersion))
+        .run();
+    transaction.commit();
+}
+
+std::shared_ptr<Store> Store::open(const fs::path& folder) {
+    bool fresh = !fs::exists(folder / kDatabaseName);
+    fs::create_directories(folder);
+    std::shared_ptr<Store> store(new Store(folder, (folder / kDatabaseName).string()));
+    if (fresh) store->saveSettings(store->settings());
+    return store;
+}
+
+std::shared_ptr<Store> Store::initialize(const fs::path& folder, const PlatformSettings& settings,
+                                         bool replace) {
+    if (fs::exists(folder / kDatabaseName)) {
+        if (!replace) {
+            throw StoreError("a platform already exists in " + folder.string() +
+                             " (use --force to replace it)");
+        }
+        fs::remove_all(folder);
+    }
+    fs::create_directories(folder);
+    std::shared_ptr<Store> store(new Store(folder, (folder / kDatabaseName).string()));
+    store->saveSettings(settings);
+    return store;
+}
+
+std::shared_ptr<Store> Store::inMemory(const PlatformSettings& settings) {
+    std::shared_ptr<Store> store(new Store({}, ":memory:"));
+    store->saveSettings(settings);
+    return store;
+}
+
+fs::path Store::defaultFolder() {
+    if (const char* explicitFolder = std::getenv("TARNWICK_STATE"); explicitFolder && *explicitFolder) {
+        return explicitFolder;
+    }
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg) {
+        return fs::path(xdg) / "tarnwick";
+    }
+    const char* home = std::getenv("HOME");
+    return fs::path(home && *home ? home : ".") / ".local" / "state" / "tarnwick";
+}
+
+PlatformSettings Store::settings() {
+    PlatformSettings settings;
+    auto query = db_.prepare("SELECT name, value FROM settings");
+    while (query.step()) {
+        auto name = query.text(0);
+        auto value = query.text(1);
+        if (name == "computer_name") settings.computerName = value;
+        if (name == "iis_version") settings.iisVersion = std::stoi(value);
+        if (name == "code_page") settings.codePage = std::stoi(value);
+    }
+    return settings;
+}
+
+void Store::saveSettings(const PlatformSettings& settings) {
+    Transaction transaction(db_);
+    auto write = db_.prepare("INSERT OR REPLACE INTO settings(name, value) VALUES (?, ?)");
+    write.bind(1, "computer_name").bind(2, settings.computerName).run();
+    write.reset();
+    write.bind(1, "iis_version").bind(2, std::to_string(settings.iisVersion)).run();
+    write.reset();
+    write.bind(1, "code_page").bind(2, std::to_string(settings.codePage)).run();
+    transaction.commit();
+}
+
+}  // namespace tarnwick::platform::embedded

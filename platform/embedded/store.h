@@ -1,0 +1,51 @@
+// The embedded platform's state folder: the SQLite store with the platform's
+// settings and everything the platform keeps (sessions now; metabase,
+// accounts and folders as they arrive), next to the folders that stand in for
+// the drives.
+//
+// The folder is chosen by --state, else $TARNWICK_STATE, else
+// $XDG_STATE_HOME/tarnwick, else ~/.local/state/tarnwick. It is created with
+// default settings on first use; `tarnwick platform init` makes a fresh one.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/embedded/database.h"
+
+namespace tarnwick::platform::embedded {
+
+struct PlatformSettings {
+    std::string computerName = "WEBSERVER";
+    int iisVersion = 6;  // 5 on Windows 2000, 6 on Windows Server 2003
+    int codePage = 936;  // the ANSI code page of the Chinese Windows the panel targets
+};
+
+class Store {
+public:
+    // Opens the state in `folder`, creating it with default settings when it does not exist.
+    static std::shared_ptr<Store> open(const std::filesystem::path& folder);
+    // A fresh state in `folder`; an existing one is replaced only when `replace` is set.
+    static std::shared_ptr<Store> initialize(const std::filesystem::path& folder,
+                                             const PlatformSettings& settings, bool replace);
+    // A state that lives in memory only, for tests.
+    static std::shared_ptr<Store> inMemory(const PlatformSettings& settings = {});
+
+    static std::filesystem::path defaultFolder();
+
+    Database& db() { return db_; }
+    PlatformSettings settings();
+    void saveSettings(const PlatformSettings& settings);
+    // Empty for an in-memory store.
+    const std::filesystem::path& folder() const { return folder_; }
+
+private:
+    Store(std::filesystem::path folder, const std::string& databasePath);
+    void createSchema();
+
+    std::filesystem::path folder_;
+    Database db_;
+};
+
+}  // namespace tarnwick::platform::embedded

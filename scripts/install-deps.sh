@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing Tarnwick needs, when missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  libsqlite3-dev nlohmann-json3-dev libcli11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
