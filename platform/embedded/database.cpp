@@ -102,20 +102,22 @@ std::string Statement::text(int column) const {
     return data ? std::string(data, static_cast<size_t>(size)) : std::string();
 }
 
-Transaction::Transaction(Database& db) : db_(db) { db_.execute("BEGIN IMMEDIATE"); }
+Transaction::Transaction(Database& db)
+    : db_(db), nested_(sqlite3_get_autocommit(db.handle()) == 0) {
+    db_.execute(nested_ ? "SAVEPOINT nested" : "BEGIN IMMEDIATE");
+}
 
 Transaction::~Transaction() {
-    if (!done_) {
-        try {
-            db_.execute("ROLLBACK");
-        } catch (const StoreError&) {
-            // The connection already rolled back (for example after SQLITE_FULL).
-        }
+    if (done_) return;
+    try {
+        db_.execute(nested_ ? "ROLLBACK TO nested; RELEASE nested" : "ROLLBACK");
+    } catch (const StoreError&) {
+        // The connection already rolled back (for example after SQLITE_FULL).
     }
 }
 
 void Transaction::commit() {
-    db_.execute("COMMIT");
+    db_.execute(nested_ ? "RELEASE nested" : "COMMIT");
     done_ = true;
 }
 

@@ -72,7 +72,9 @@ private:
     std::unique_ptr<sqlite3_stmt, Finalizer> statement_;
 };
 
-// BEGIN IMMEDIATE on construction; rolled back on destruction unless committed.
+// BEGIN IMMEDIATE on construction; rolled back on destruction unless
+// committed. Inside another transaction it becomes a savepoint, so a change
+// that is one transaction on its own joins a larger one (a state load).
 class Transaction {
 public:
     explicit Transaction(Database& db);
@@ -83,6 +85,7 @@ public:
 
 private:
     Database& db_;
+    bool nested_ = false;
     bool done_ = false;
 };
 

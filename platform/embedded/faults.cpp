@@ -1,0 +1,153 @@
+#include "platform/embedded/faults.h"
+
+#include "automation/error.h"
+#include "automation/text.h"
+
+namespace tarnwick::platform::embedded {
+
+namespace {
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS faults (
+    id INTEGER PRIMARY KEY,
+    member TEXT NOT NULL,
+    path_pattern TEXT NOT NULL,
+    number INTEGER NOT NULL,
+    once INTEGER NOT NULL
+);
+)sql";
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+}  // namespace
+
+bool matchesPattern(std::string_view pattern, std::string_view text) {
+    // Iterative glob with backtracking to the last star.
+    size_t p = 0, t = 0, star = std::string_view::npos, mark = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || lower(pattern[p]) == lower(text[t]))) {
+            ++p;
+            ++t;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            mark = t;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            t = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+void FaultInjector::check(std::string_view member, std::string_view path) {
+    if (auto number = take(member, path)) {
+        automation::raise(*number, "Injected fault in " + std::string(member) + " on " +
+                                       std::string(path));
+    }
+}
+
+StoredFaults::StoredFaults(std::shared_ptr<Store> store) : store_(std::move(store)) {
+    store_->db().execute(kSchema);
+}
+
+void StoredFaults::add(const Fault& fault) {
+    auto& db = store_->db();
+    Transaction transaction(db);
+    db.prepare("INSERT INTO faults(member, path_pattern, number, once) VALUES (?, ?, ?, ?)")
+        .bind(1, fault.member)
+        .bind(2, fault.pathPattern)
+        .bind(3, static_cast<int64_t>(fault.number))
+        .bind(4, fault.once ? 1 : 0)
+        .run();
+    transaction.commit();
+}
+
+void StoredFaults::clear() {
+    Transaction transaction(store_->db());
+    store_->db().execute("DELETE FROM faults");
+    transaction.commit();
+}
+
+std::vector<Fault> StoredFaults::list() {
+    std::vector<Fault> faults;
+    auto query = store_->db().prepare(
+        "SELECT member, path_pattern, number, once FROM faults ORDER BY id");
+    while (query.step()) {
+        faults.push_back({query.text(0), query.text(1), static_cast<int32_t>(query.integer(2)),
+                          query.integer(3) != 0});
+    }
+    return faults;
+}
+
+std::optional<int32_t> StoredFaults::take(std::string_view member, std::string_view path) {
+    auto& db = store_->db();
+    // Cheap check first: most calls meet no fault at all.
+    auto any = db.prepare("SELECT 1 FROM faults LIMIT 1");
+    if (!any.step()) return std::nullopt;
+
+    Transaction transaction(db);
+    auto query = db.prepare("SELECT id, member, path_pattern, number, once FROM faults ORDER BY id");
+    while (query.step()) {
+        if (!automation::equalsIgnoreCase(query.text(1), member) ||
+            !matchesPattern(query.text(2), path)) {
+            continue;
+        }
+        auto number = static_cast<int32_t>(query.integer(3));
+        if (query.integer(4) != 0) {
+            db.prepare("DELETE FROM faults WHERE id = ?").bind(1, query.integer(0)).run();
+        }
+        transaction.commit();
+        return number;
+    }
+    return std::nullopt;
+}
+
+nlohmann::json StoredFaults::dump() {
+    auto document = nlohmann::json::array();
+    for (const auto& fault : list()) {
+        document.push_back({{"member", fault.member},
+                            {"path", fault.pathPattern},
+                            {"number", fault.number},
+                            {"hex", automation::hexNumber(fault.number)},
+                            {"once", fault.once}});
+    }
+    return document;
+}
+
+void StoredFaults::load(const nlohmann::json& document) {
+    if (!document.is_array()) throw LoadError("faults: must be a list");
+    auto& db = store_->db();
+    db.execute("DELETE FROM faults");
+    for (size_t i = 0; i < document.size(); ++i) {
+        const auto& entry = document[i];
+        auto where = "faults[" + std::to_string(i) + "]";
+        if (!entry.is_object() || !entry.contains("member") || !entry.at("member").is_string()) {
+            throw LoadError(where + ": needs \"member\"");
+        }
+        Fault fault{entry.at("member").get<std::string>(), entry.value("path", std::string("*")), 0,
+                    entry.value("once", false)};
+        if (entry.contains("number") && entry.at("number").is_number_integer()) {
+            auto number = entry.at("number").get<int64_t>();
+            if (number < INT32_MIN || number > UINT32_MAX) throw LoadError(where + ".number: out of range");
+            fault.number = static_cast<int32_t>(static_cast<uint32_t>(number & 0xFFFFFFFF));
+        } else if (entry.contains("hex") && entry.at("hex").is_string()) {
+            try {
+                fault.number = static_cast<int32_t>(std::stoul(entry.at("hex").get<std::string>(), nullptr, 16));
+            } catch (const std::exception&) {
+                throw LoadError(where + ".hex: not a hexadecimal number");
+            }
+        } else {
+            throw LoadError(where + ": needs \"number\" or \"hex\"");
+        }
+        if (fault.number == 0) throw LoadError(where + ": the error number must not be 0");
+        db.prepare("INSERT INTO faults(member, path_pattern, number, once) VALUES (?, ?, ?, ?)")
+            .bind(1, fault.member)
+            .bind(2, fault.pathPattern)
+            .bind(3, static_cast<int64_t>(fault.number))
+            .bind(4, fault.once ? 1 : 0)
+            .run();
+    }
+}
+
+}  // namespace tarnwick::platform::embedded

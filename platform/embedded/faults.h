@@ -1,0 +1,69 @@
+// Fault injection: a test names a platform call (member and path pattern)
+// and the error number it must fail with, once or always. Faults live in the
+// platform store, so they reach a page run by another process.
+//
+// Members are the platform's own names: a member of a directory or file
+// object ("SetInfo", "Create", "CreateFolder"), "GetObject" for binding by
+// path, "CreateObject" for Server.CreateObject, an advapi32 function name
+// ("SetFileSecurityA"). The path is the object's path, the ProgID, or the
+// file or account name the function is given. Patterns use * and ?, and
+// both member and path ignore case. A directory or file object fails with
+// the number as an automation error; an advapi32 function returns failure
+// and GetLastError() gives the number.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/embedded/state_module.h"
+#include "platform/embedded/store.h"
+
+namespace tarnwick::platform::embedded {
+
+struct Fault {
+    std::string member;
+    std::string pathPattern = "*";
+    int32_t number = 0;
+    bool once = false;
+};
+
+class FaultInjector {
+public:
+    virtual ~FaultInjector() = default;
+    // The number of the first fault that matches, consuming it when it fires once.
+    virtual std::optional<int32_t> take(std::string_view member, std::string_view path) = 0;
+    // Raises the matching fault's number as an automation error.
+    void check(std::string_view member, std::string_view path);
+};
+
+// No faults: for platforms that a test does not drive.
+class NoFaults : public FaultInjector {
+public:
+    std::optional<int32_t> take(std::string_view, std::string_view) override { return {}; }
+};
+
+class StoredFaults : public FaultInjector, public StateModule {
+public:
+    explicit StoredFaults(std::shared_ptr<Store> store);
+
+    void add(const Fault& fault);
+    void clear();
+    std::vector<Fault> list();
+    std::optional<int32_t> take(std::string_view member, std::string_view path) override;
+
+    std::string_view name() const override { return "faults"; }
+    nlohmann::json dump() override;
+    void load(const nlohmann::json& document) override;
+
+private:
+    std::shared_ptr<Store> store_;
+};
+
+// Glob match with * and ?, ignoring the case of ASCII letters.
+bool matchesPattern(std::string_view pattern, std::string_view text);
+
+}  // namespace tarnwick::platform::embedded
