@@ -49,6 +49,7 @@ std::vector<std::string> split(std::string_view text, std::string_view separator
 }
 
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    if (from.empty()) return std::string(text);  // nothing to find: the text is unchanged
     std::string result;
     size_t start = 0;
     while (true) {

@@ -15,7 +15,8 @@ std::string toLowerAscii(std::string_view text);
 std::string_view trimBlanks(std::string_view text);
 // Splits at every occurrence of `separator`; "" gives one empty element.
 std::vector<std::string> split(std::string_view text, std::string_view separator);
-// Replaces every occurrence of `from` (non-empty) with `to`, scanning left to right.
+// Replaces every occurrence of `from` with `to`, scanning left to right; an
+// empty `from` leaves the text unchanged.
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);
 
 }  // namespace tarnwick::automation

@@ -4,7 +4,12 @@
 // Where each member lives:
 //   frame.cpp          IsChkUser, System, ShowIP, OnStartPage, OnEndPage, ChkUser, ShowErr
 //   login_session.cpp  login, logout, IsAdmin, GetCache
-//   pending_members.cpp  the site and toolkit members until they land
+//   site_status.cpp    SiteStatus, DefaultDoc, Computer
+//   toolkit_members.cpp  RndStr, GetNtPass, CreateNtUser, AddUserToGroup, DeleteNtUser,
+//                      ChkFolder, CreatePool (over the shared routines in toolkit/)
+//   create_site.cpp    CreateSite
+//   modify_site.cpp    ModifySite
+//   delete_site.cpp    DeleteSite
 //
 // Members that need the page objects (Request, Response, Server, Session)
 // raise error 91 "Object variable or With block variable not set", and write
@@ -12,10 +17,14 @@
 // are not set then.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
 
+#include "automation/error.h"
 #include "automation/variant.h"
 #include "platform/asp.h"
+#include "platform/services.h"
 
 namespace tarnwick::component {
 
@@ -23,7 +32,9 @@ using automation::Variant;
 
 class Control {
 public:
-    Control() = default;
+    // The platform services a member needs must be present when it is called;
+    // a missing one fails the call with error 91.
+    explicit Control(platform::Services services = {}) : services_(std::move(services)) {}
 
     // Frame.
     bool IsChkUser() const { return isChkUser_; }
@@ -70,6 +81,22 @@ private:
     platform::Response& response() const;
     platform::Server& server() const;
     platform::Session& session() const;
+    // The platform services; each raises error 91 when the platform has none.
+    platform::Directory& directory() const;
+    platform::Advapi32& advapi32() const;
+    platform::RandomSource& random() const;
+    platform::AnsiCodePage& ansi() const;
+    // The computer name as text, from Computer() afresh at each call.
+    std::string computerName();
+    // The binding ":80:" + hostPrefix + domain, preceded by the request's
+    // LOCAL_ADDR when ShowIP is True. A failing step leaves it "".
+    std::string binding(automation::ErrorState& err, const Variant& domain,
+                        std::string_view hostPrefix);
+    // Binds a directory object under resume-next handling.
+    automation::ObjectRef bindStep(automation::ErrorState& err,
+                                   const std::function<std::string()>& path);
+
+    platform::Services services_;
 
     bool isChkUser_ = false;
     std::shared_ptr<platform::ScriptingContext> context_;

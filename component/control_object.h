@@ -14,7 +14,7 @@ namespace tarnwick::component {
 
 class ControlObject : public automation::Dispatch {
 public:
-    ControlObject() = default;
+    explicit ControlObject(platform::Services services = {}) : control_(std::move(services)) {}
 
     Variant invoke(std::string_view name, automation::InvokeKind kind,
                    std::span<Variant> args) override;

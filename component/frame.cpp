@@ -24,6 +24,19 @@ platform::Response& Control::response() const { return pageObject(response_); }
 platform::Server& Control::server() const { return pageObject(server_); }
 platform::Session& Control::session() const { return pageObject(session_); }
 
+namespace {
+template <class Service>
+Service& service(const std::shared_ptr<Service>& object) {
+    if (!object) automation::raise(errors::kObjectNotSet, "The platform offers no such service");
+    return *object;
+}
+}  // namespace
+
+platform::Directory& Control::directory() const { return service(services_.directory); }
+platform::Advapi32& Control::advapi32() const { return service(services_.advapi32); }
+platform::RandomSource& Control::random() const { return service(services_.random); }
+platform::AnsiCodePage& Control::ansi() const { return service(services_.ansi); }
+
 void Control::OnStartPage(const std::shared_ptr<platform::ScriptingContext>& PassedScriptingContext) {
     // 1. Keep the context. 2. Take its objects in this order; a refused one
     // ends the call with its error, the ones taken before it stay set.

@@ -1,0 +1,79 @@
+// ModifySite: a hosted site's host name, limits and default documents.
+#include "automation/text.h"
+#include "component/control.h"
+#include "component/messages.h"
+#include "component/site_rules.h"
+#include "toolkit/steps.h"
+
+namespace tarnwick::component {
+
+using automation::concatText;
+using automation::equalsEmptyString;
+using automation::ErrorState;
+using toolkit::ifThen;
+using toolkit::use;
+
+bool Control::ModifySite(const Variant& SiteSN, const Variant& NewDomain, const Variant& NewBand,
+                         const Variant& NewIIS, const Variant& NewDoc, const Variant& UserName) {
+    // 1., 2. UserName may be empty: it only tells the site's own bindings apart.
+    ChkUser();
+    for (const Variant* argument : {&SiteSN, &NewDomain, &NewBand, &NewIIS, &NewDoc}) {
+        if (equalsEmptyString(*argument)) {
+            ShowErr(messages::kMissingArguments);
+            return false;
+        }
+    }
+    ErrorState err;
+
+    // 3.
+    auto site = bindStep(err, [&] { return "IIS://" + computerName() + "/W3SVC/" + concatText(SiteSN); });
+    if (err.isSet()) {
+        ShowErr(messages::kCannotReachIis);
+        return false;
+    }
+
+    // 4., 5.
+    err.clear();
+    auto service = bindStep(err, [&] { return "IIS://" + computerName() + "/W3SVC"; });
+    const std::string siteBinding = binding(err, NewDomain, "");
+
+    // 6. Another site may not bind the host name already; the site itself is
+    // recognised by its anonymous user. A failure to enumerate or to read a
+    // site stays in the error state and is reported at the end.
+    auto children = err.attempt([&] { return toolkit::childrenOf(use(service)); });
+    for (const auto& child : children.value_or(std::vector<automation::ObjectRef>{})) {
+        if (!ifThen(err, [&] { return automation::toText(child->get("Class")) == "IIsWebServer"; })) {
+            continue;
+        }
+        auto bindings = err.attempt([&] { return child->get("ServerBindings"); });
+        auto anonymous = err.attempt([&] { return child->get("AnonymousUserName"); });
+        auto ownUser = err.attempt([&] { return computerName() + "\\Tarn_" + concatText(UserName); });
+        if (anonymous && ownUser && concatText(*anonymous) == *ownUser) continue;
+        if (!bindings) continue;
+        for (const auto& entry : bindingEntries(*bindings)) {
+            if (entry == siteBinding) {
+                ShowErr(messages::kDomainTaken);
+                return false;
+            }
+        }
+    }
+
+    // 7. - 11.
+    Variant::Array bindings{binding(err, NewDomain, ""), binding(err, NewDomain, "www.")};
+    err.attempt([&] { use(site).put("ServerBindings", bindings); });
+    err.attempt([&] { use(site).put("ServerComment", automation::toUpperAscii(concatText(NewDomain))); });
+    writeBandwidth(err, site, NewBand);
+    writeConnections(err, site, NewIIS);
+    err.attempt([&] { use(site).put("EnableDefaultDoc", true); });
+    err.attempt([&] { use(site).put("DefaultDoc", NewDoc); });
+
+    // 12., 13.
+    err.attempt([&] { use(site).call("SetInfo"); });
+    if (err.isSet()) {
+        ShowErr(messages::kCannotSaveSite);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tarnwick::component

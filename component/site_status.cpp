@@ -1,0 +1,73 @@
+// Starting and stopping a site, its default documents, and the computer name.
+#include "automation/error.h"
+#include "component/control.h"
+#include "component/messages.h"
+#include "toolkit/steps.h"
+
+namespace tarnwick::component {
+
+using automation::concatText;
+using automation::ErrorState;
+using toolkit::objectStep;
+using toolkit::use;
+
+Variant Control::Computer() {
+    ChkUser();
+    auto network = server().createObject("Wscript.Network");
+    if (!network) automation::raise(automation::errors::kObjectRequired);
+    return network->get("ComputerName");
+}
+
+namespace {
+// The script's test `DoWhat = True` / `DoWhat = False`: a numeric comparison
+// that fails (and leaves the error state set) for text that is not a number.
+std::optional<double> numericValue(ErrorState& err, const Variant& value) {
+    return err.attempt([&] { return automation::toNumber(value); });
+}
+}  // namespace
+
+bool Control::SiteStatus(const Variant& SiteNum, const Variant& DoWhat) {
+    ChkUser();
+    ErrorState err;
+    auto site = objectStep(err, [&] {
+        return Variant(directory().bind("IIS://" + computerName() + "/W3SVC/" + concatText(SiteNum)));
+    });
+    if (err.isSet()) {
+        ShowErr(std::string(messages::kCannotComplete) + automation::hexNumber(err.number()));
+        return false;
+    }
+    if (DoWhat.isNull()) return false;  // Null equals neither True nor False
+    auto what = numericValue(err, DoWhat);
+    // A failed comparison goes on into the start branch, where the error is found.
+    if (!what || *what == -1) {
+        err.attempt([&] { use(site).call("Start"); });
+        if (err.isSet()) {
+            ShowErr(messages::kCannotStart);
+            return false;
+        }
+        return true;
+    }
+    if (*what == 0) {
+        err.attempt([&] { use(site).call("Stop"); });
+        if (err.isSet()) {
+            ShowErr(messages::kCannotStop);
+            return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+bool Control::DefaultDoc(Variant& SiteNum, Variant& Doc) {
+    ErrorState err;
+    auto root = objectStep(err, [&] {
+        return Variant(directory().bind("IIS://" + computerName() + "/W3SVC/" +
+                                        concatText(SiteNum) + "/Root"));
+    });
+    err.attempt([&] { use(root).put("EnableDefaultDoc", true); });
+    err.attempt([&] { use(root).put("DefaultDoc", Doc); });
+    err.attempt([&] { use(root).call("SetInfo"); });
+    return !err.isSet();
+}
+
+}  // namespace tarnwick::component

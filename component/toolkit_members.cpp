@@ -1,0 +1,85 @@
+// The toolkit members of Control: each calls ChkUser (CreatePool does not)
+// and runs the shared toolkit routine with the computer name from Computer().
+#include "automation/error.h"
+#include "automation/text.h"
+#include "component/control.h"
+#include "toolkit/accounts.h"
+#include "toolkit/app_pools.h"
+#include "toolkit/folders.h"
+#include "toolkit/random_text.h"
+
+namespace tarnwick::component {
+
+std::string Control::computerName() { return automation::toText(Computer()); }
+
+Variant Control::RndStr(const Variant& StrLen) {
+    ChkUser();
+    return toolkit::RndStr(random(), StrLen);
+}
+
+Variant Control::GetNtPass() {
+    ChkUser();
+    std::string password = automation::toText(RndStr(6));
+    password += toolkit::kPasswordPiece1;
+    password += automation::toText(RndStr(8));
+    password += toolkit::kPasswordPiece2;
+    password += automation::toText(RndStr(6));
+    password += toolkit::kPasswordPiece3;
+    password += automation::toText(RndStr(6));
+    return password;
+}
+
+namespace {
+// Errors of the page or platform objects inside a toolkit routine are its
+// own failures: they show only in its result.
+template <class Routine>
+bool quietly(Routine&& routine) {
+    try {
+        return routine();
+    } catch (const automation::AutomationError&) {
+        return false;
+    }
+}
+}  // namespace
+
+Variant Control::CreateNtUser(const Variant& UserName, const Variant& PassWord,
+                              const Variant& FullName, const Variant& Info) {
+    ChkUser();
+    return quietly([&] {
+        return toolkit::CreateNtUser(directory(), [this] { return computerName(); }, UserName,
+                                     PassWord, FullName, Info);
+    });
+}
+
+bool Control::AddUserToGroup(const Variant& strUsername, const Variant& strGroupname) {
+    ChkUser();
+    return quietly([&] {
+        return toolkit::AddUserToGroup(directory(), [this] { return computerName(); }, strUsername,
+                                       strGroupname);
+    });
+}
+
+Variant Control::DeleteNtUser(const Variant& UserName) {
+    ChkUser();
+    return quietly([&] {
+        return toolkit::DeleteNtUser(directory(), [this] { return computerName(); }, UserName);
+    });
+}
+
+bool Control::ChkFolder(const Variant& sFolder) {
+    ChkUser();
+    return quietly([&] {
+        return toolkit::ChkFolder(
+            [this] { return server().createObject("Scripting.FileSystemObject"); }, sFolder);
+    });
+}
+
+Variant Control::CreatePool(const Variant& AppName) {
+    quietly([&] {
+        toolkit::CreatePool(directory(), [this] { return computerName(); }, AppName);
+        return true;
+    });
+    return {};
+}
+
+}  // namespace tarnwick::component

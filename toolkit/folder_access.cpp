@@ -1,0 +1,131 @@
+#include "toolkit/folder_access.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace tarnwick::toolkit {
+
+namespace win32 = platform::win32;
+
+namespace {
+// The head of an ACE as it is copied out and back: type, flags, size, mask
+// and the first word of the SID, which starts 8 bytes into the ACE.
+struct AceHead {
+    uint8_t type;
+    uint8_t flags;
+    uint16_t size;
+    uint32_t mask;
+    uint32_t sidStart;
+};
+static_assert(sizeof(AceHead) == 12);
+constexpr uint32_t kSidOffset = 8;
+
+bool setAceFlags(platform::Advapi32& api, void* acl, uint32_t index, uint8_t flags) {
+    void* ace = nullptr;
+    if (!api.GetAce(acl, index, &ace)) return false;
+    AceHead head{};
+    std::memcpy(&head, ace, sizeof head);
+    head.flags = flags;
+    std::memcpy(ace, &head, sizeof head);
+    return true;
+}
+}  // namespace
+
+bool SetFolderAccess(platform::Advapi32& api, platform::AnsiCodePage& ansi,
+                     std::string_view account, std::string_view path, uint32_t accessMask) {
+    const std::string accountName = ansi.fromUtf8(account);
+    const std::string fileName = ansi.fromUtf8(path);
+
+    // 1. Look up the account: the first call only learns the domain name's length.
+    std::vector<uint8_t> sid(256);
+    uint32_t sidSize = 255;
+    uint32_t domainSize = 0;
+    uint32_t use = 0;
+    api.LookupAccountNameA("", accountName.c_str(), sid.data(), &sidSize, nullptr, &domainSize,
+                           &use);
+    std::string domain(domainSize, ' ');
+    sidSize = 255;
+    if (!api.LookupAccountNameA("", accountName.c_str(), sid.data(), &sidSize, domain.data(),
+                                &domainSize, &use)) {
+        return false;
+    }
+
+    // 2. Read the current DACL.
+    uint32_t needed = 0;
+    api.GetFileSecurityA(fileName.c_str(), win32::kDaclSecurityInformation, nullptr, 0, &needed);
+    std::vector<uint8_t> oldDescriptor(static_cast<size_t>(needed) + 1);
+    if (!api.GetFileSecurityA(fileName.c_str(), win32::kDaclSecurityInformation,
+                              oldDescriptor.data(), needed, &needed)) {
+        return false;
+    }
+
+    // 3.
+    platform::AbsoluteSecurityDescriptor newDescriptor{};
+    if (!api.InitializeSecurityDescriptor(&newDescriptor, win32::kSecurityDescriptorRevision)) {
+        return false;
+    }
+
+    // 4.
+    bool daclPresent = false;
+    bool daclDefaulted = false;
+    void* oldDacl = nullptr;
+    if (!api.GetSecurityDescriptorDacl(oldDescriptor.data(), &daclPresent, &oldDacl,
+                                       &daclDefaulted) ||
+        !daclPresent) {
+        return false;
+    }
+
+    // 5.
+    platform::AclSizeInformation size{};
+    if (!api.GetAclInformation(oldDacl, &size, sizeof size, win32::kAclSizeInformation)) {
+        return false;
+    }
+
+    // 6. Room for the kept entries and two new ones.
+    uint32_t sidLength = api.GetLengthSid(sid.data());
+    uint32_t newSize = size.AclBytesInUse + 2 * (12 + sidLength) - 4;
+    std::vector<uint8_t> newAcl(static_cast<size_t>(newSize) + 1);
+    if (!api.InitializeAcl(newAcl.data(), newSize, win32::kAclRevision)) return false;
+
+    // 7. An empty DACL grants nothing to anyone: it is left as it is.
+    if (size.AceCount == 0) return false;
+
+    // 8. Keep every entry that is not the account's.
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < size.AceCount; ++i) {
+        void* ace = nullptr;
+        if (!api.GetAce(oldDacl, i, &ace)) return false;
+        AceHead head{};
+        std::memcpy(&head, ace, sizeof head);
+        if (!api.EqualSid(sid.data(), static_cast<uint8_t*>(ace) + kSidOffset)) {
+            if (!api.AddAce(newAcl.data(), win32::kAclRevision, 0xFFFFFFFF, ace, head.size)) {
+                return false;
+            }
+            ++kept;
+        }
+    }
+
+    // 9. The grant.
+    if (!api.AddAccessAllowedAce(newAcl.data(), win32::kAclRevision, accessMask, sid.data())) {
+        return false;
+    }
+
+    // 10. A folder gets the grant for its files and for itself and its subfolders.
+    if (api.GetFileAttributesA(fileName.c_str()) & win32::kFileAttributeDirectory) {
+        if (!setAceFlags(api, newAcl.data(), kept,
+                         win32::kObjectInheritAce | win32::kInheritOnlyAce)) {
+            return false;
+        }
+        if (!api.AddAccessAllowedAce(newAcl.data(), win32::kAclRevision, accessMask, sid.data())) {
+            return false;
+        }
+        if (!setAceFlags(api, newAcl.data(), kept + 1, win32::kContainerInheritAce)) return false;
+    }
+
+    // 11., 12.
+    if (!api.SetSecurityDescriptorDacl(&newDescriptor, true, newAcl.data(), false)) return false;
+    return api.SetFileSecurityA(fileName.c_str(), win32::kDaclSecurityInformation, &newDescriptor);
+}
+
+}  // namespace tarnwick::toolkit
