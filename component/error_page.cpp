@@ -48,15 +48,52 @@ std::string escapeAlertText(std::string_view message) {
     return out;
 }
 
+namespace {
+constexpr std::string_view kPageStart = "<script>alert('";
+std::string banner() {
+    return "\\n\\n程序名称: " + std::string(product::kNameAndVersion) + "\\n官方网站: " +
+           std::string(product::kWebAddress) + "');history.back();</Script>";
+}
+}  // namespace
+
+std::optional<std::string> errorPageMessage(std::string_view page) {
+    const std::string end = banner();
+    if (!page.starts_with(kPageStart) || !page.ends_with(end)) return std::nullopt;
+    auto body = page.substr(kPageStart.size(), page.size() - kPageStart.size() - end.size());
+    std::string message;
+    for (size_t i = 0; i < body.size(); ++i) {
+        if (body[i] != '\\' || i + 1 == body.size()) {
+            message += body[i];
+            continue;
+        }
+        char next = body[++i];
+        switch (next) {
+            case 'n': message += '\n'; break;
+            case 'r': message += '\r'; break;
+            case 't': message += '\t'; break;
+            case 'x':
+                if (i + 2 < body.size()) {
+                    message += static_cast<char>(std::stoi(std::string(body.substr(i + 1, 2)), nullptr, 16));
+                    i += 2;
+                }
+                break;
+            case 'u':
+                if (i + 4 < body.size()) {
+                    auto code = std::stoi(std::string(body.substr(i + 1, 4)), nullptr, 16);
+                    message += static_cast<char>(0xE0 | (code >> 12));
+                    message += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+                    message += static_cast<char>(0x80 | (code & 0x3F));
+                    i += 4;
+                }
+                break;
+            default: message += next;
+        }
+    }
+    return message;
+}
+
 std::string errorPage(std::string_view message) {
-    std::string page = "<script>alert('";
-    page += escapeAlertText(message);
-    page += "\\n\\n程序名称: ";
-    page += product::kNameAndVersion;
-    page += "\\n官方网站: ";
-    page += product::kWebAddress;
-    page += "');history.back();</Script>";
-    return page;
+    return std::string(kPageStart) + escapeAlertText(message) + banner();
 }
 
 }  // namespace tarnwick::component

@@ -3,6 +3,7 @@
 // and goes back one page.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,5 +19,9 @@ std::string escapeAlertText(std::string_view message);
 
 // The whole page for `message` (not empty).
 std::string errorPage(std::string_view message);
+
+// The message an error page shows, as the alert box shows it (the pairs
+// backslash-n as line breaks); nullopt when `page` is not an error page.
+std::optional<std::string> errorPageMessage(std::string_view page);
 
 }  // namespace tarnwick::component

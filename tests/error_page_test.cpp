@@ -92,7 +92,9 @@ TEST(ErrorPage, NoMessageCanLeaveTheStringOrTheScript) {
         // What the browser shows: the message itself, the pair backslash-n as a line break.
         auto expected = automation::replaceAll(message, "\\n", "\n");
         EXPECT_EQ(decodeScriptString(body), expected) << body;
+        EXPECT_EQ(errorPageMessage(page), expected);
     }
+    EXPECT_EQ(errorPageMessage("<p>not an error page</p>"), std::nullopt);
 }
 
 TEST(ErrorPage, EscapesOnlyWhatNeedsIt) {

@@ -91,6 +91,7 @@ PlatformSettings Store::settings() {
         if (name == "computer_name") settings.computerName = value;
         if (name == "iis_version") settings.iisVersion = std::stoi(value);
         if (name == "code_page") settings.codePage = std::stoi(value);
+        if (name == "master_site_root") settings.masterSiteRoot = value;
     }
     return settings;
 }
@@ -103,6 +104,8 @@ void Store::saveSettings(const PlatformSettings& settings) {
     write.bind(1, "iis_version").bind(2, std::to_string(settings.iisVersion)).run();
     write.reset();
     write.bind(1, "code_page").bind(2, std::to_string(settings.codePage)).run();
+    write.reset();
+    write.bind(1, "master_site_root").bind(2, settings.masterSiteRoot).run();
     transaction.commit();
 }
 

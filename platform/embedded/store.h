@@ -20,6 +20,9 @@ struct PlatformSettings {
     std::string computerName = "WEBSERVER";
     int iisVersion = 6;  // 5 on Windows 2000, 6 on Windows Server 2003
     int codePage = 936;  // the ANSI code page of the Chinese Windows the panel targets
+    // The physical folder of the master control site, whose pages create
+    // Control: Server.MapPath resolves "/Template/..." there.
+    std::string masterSiteRoot = "C:\\Inetpub\\wwwroot";
 };
 
 class Store {
