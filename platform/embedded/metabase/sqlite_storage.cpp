@@ -1,0 +1,218 @@
+#include "platform/embedded/metabase/sqlite_storage.h"
+
+#include <nlohmann/json.hpp>
+
+#include "platform/embedded/metabase/key_path.h"
+
+namespace tarnwick::platform::embedded {
+
+using metabase::KeyRecord;
+using metabase::PropertyMap;
+using metabase::PropertyType;
+using metabase::PropertyValue;
+using metabase::Reservation;
+
+namespace {
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS metabase_keys (
+    id INTEGER PRIMARY KEY,
+    path TEXT NOT NULL UNIQUE COLLATE NOCASE,
+    parent TEXT NOT NULL COLLATE NOCASE,
+    class TEXT NOT NULL,
+    state INTEGER
+);
+CREATE INDEX IF NOT EXISTS metabase_keys_parent ON metabase_keys(parent);
+CREATE TABLE IF NOT EXISTS metabase_properties (
+    key_id INTEGER NOT NULL REFERENCES metabase_keys(id) ON DELETE CASCADE,
+    name TEXT NOT NULL COLLATE NOCASE,
+    type TEXT NOT NULL,
+    value,
+    PRIMARY KEY (key_id, name)
+);
+CREATE TABLE IF NOT EXISTS metabase_reservations (
+    path TEXT PRIMARY KEY COLLATE NOCASE,
+    token TEXT NOT NULL,
+    pid INTEGER NOT NULL,
+    created INTEGER NOT NULL
+);
+)sql";
+
+// Selects a key path and everything below it; binds the path as ?1.
+constexpr const char* kWithinPath =
+    "(path = ?1 OR lower(substr(path, 1, length(?1) + 1)) = lower(?1 || '/'))";
+
+void bindValue(Statement& statement, int index, const PropertyValue& value) {
+    switch (value.type()) {
+        case PropertyType::String: statement.bind(index, value.text()); break;
+        case PropertyType::Number:
+            statement.bind(index, static_cast<int64_t>(value.number()));
+            break;
+        case PropertyType::Boolean: statement.bind(index, value.boolean() ? 1 : 0); break;
+        case PropertyType::List:
+            statement.bind(index, nlohmann::json(value.list()).dump());
+            break;
+    }
+}
+
+PropertyValue columnValue(const Statement& statement, int typeColumn, int valueColumn) {
+    auto type = metabase::typeFromName(statement.text(typeColumn));
+    if (!type) throw StoreError("metabase: unknown property type " + statement.text(typeColumn));
+    switch (*type) {
+        case PropertyType::String: return PropertyValue::string(statement.text(valueColumn));
+        case PropertyType::Number:
+            return PropertyValue::number(static_cast<uint32_t>(statement.integer(valueColumn)));
+        case PropertyType::Boolean:
+            return PropertyValue::boolean(statement.integer(valueColumn) != 0);
+        case PropertyType::List: {
+            auto items = nlohmann::json::parse(statement.text(valueColumn), nullptr, false);
+            if (!items.is_array()) throw StoreError("metabase: a stored list is damaged");
+            PropertyValue::List list;
+            for (const auto& item : items) {
+                if (!item.is_string()) throw StoreError("metabase: a stored list is damaged");
+                list.push_back(item.get<std::string>());
+            }
+            return PropertyValue::list(std::move(list));
+        }
+    }
+    throw StoreError("metabase: unknown property type");
+}
+}  // namespace
+
+SqliteMetabaseStorage::SqliteMetabaseStorage(std::shared_ptr<Store> store)
+    : store_(std::move(store)) {
+    Transaction transaction(store_->db());
+    store_->db().execute(kSchema);
+    transaction.commit();
+}
+
+void SqliteMetabaseStorage::atomically(const std::function<void()>& change) {
+    Transaction transaction(store_->db());
+    change();
+    transaction.commit();
+}
+
+std::vector<KeyRecord> SqliteMetabaseStorage::keys(Statement& query) {
+    std::vector<KeyRecord> found;
+    while (query.step()) {
+        KeyRecord key{query.text(0), query.text(1), {}};
+        if (!query.isNull(2)) key.state = static_cast<uint32_t>(query.integer(2));
+        found.push_back(std::move(key));
+    }
+    return found;
+}
+
+std::optional<KeyRecord> SqliteMetabaseStorage::findKey(std::string_view path) {
+    auto query =
+        store_->db().prepare("SELECT path, class, state FROM metabase_keys WHERE path = ?");
+    query.bind(1, path);
+    auto found = keys(query);
+    if (found.empty()) return std::nullopt;
+    return found.front();
+}
+
+std::vector<KeyRecord> SqliteMetabaseStorage::childKeys(std::string_view path) {
+    auto query = store_->db().prepare(
+        "SELECT path, class, state FROM metabase_keys WHERE parent = ? ORDER BY id");
+    query.bind(1, path);
+    return keys(query);
+}
+
+std::vector<KeyRecord> SqliteMetabaseStorage::allKeys() {
+    auto query = store_->db().prepare("SELECT path, class, state FROM metabase_keys ORDER BY id");
+    return keys(query);
+}
+
+std::optional<PropertyValue> SqliteMetabaseStorage::property(std::string_view path,
+                                                             std::string_view name) {
+    auto query = store_->db().prepare(
+        "SELECT p.type, p.value FROM metabase_properties p JOIN metabase_keys k ON k.id = p.key_id "
+        "WHERE k.path = ? AND p.name = ?");
+    query.bind(1, path).bind(2, name);
+    if (!query.step()) return std::nullopt;
+    return columnValue(query, 0, 1);
+}
+
+PropertyMap SqliteMetabaseStorage::properties(std::string_view path) {
+    auto query = store_->db().prepare(
+        "SELECT p.name, p.type, p.value FROM metabase_properties p "
+        "JOIN metabase_keys k ON k.id = p.key_id WHERE k.path = ?");
+    query.bind(1, path);
+    PropertyMap values;
+    while (query.step()) values.emplace(query.text(0), columnValue(query, 1, 2));
+    return values;
+}
+
+void SqliteMetabaseStorage::insertKey(const KeyRecord& key) {
+    auto insert = store_->db().prepare(
+        "INSERT INTO metabase_keys(path, parent, class, state) VALUES (?, ?, ?, ?)");
+    insert.bind(1, key.path).bind(2, metabase::parentKeyPath(key.path)).bind(3, key.keyClass);
+    if (key.state) {
+        insert.bind(4, static_cast<int64_t>(*key.state));
+    } else {
+        insert.bindNull(4);
+    }
+    insert.run();
+}
+
+void SqliteMetabaseStorage::setState(std::string_view path, uint32_t state) {
+    store_->db()
+        .prepare("UPDATE metabase_keys SET state = ? WHERE path = ?")
+        .bind(1, static_cast<int64_t>(state))
+        .bind(2, path)
+        .run();
+}
+
+void SqliteMetabaseStorage::writeProperties(std::string_view path, const PropertyMap& values) {
+    auto& db = store_->db();
+    auto id = db.prepare("SELECT id FROM metabase_keys WHERE path = ?");
+    id.bind(1, path);
+    if (!id.step()) throw StoreError("metabase: no key " + std::string(path));
+    auto keyId = id.integer(0);
+    auto write = db.prepare(
+        "INSERT OR REPLACE INTO metabase_properties(key_id, name, type, value) "
+        "VALUES (?, ?, ?, ?)");
+    for (const auto& [name, value] : values) {
+        write.bind(1, keyId).bind(2, name).bind(3, metabase::typeName(value.type()));
+        bindValue(write, 4, value);
+        write.run();
+        write.reset();
+    }
+}
+
+void SqliteMetabaseStorage::removeSubtree(std::string_view path) {
+    auto& db = store_->db();
+    db.prepare(std::string("DELETE FROM metabase_keys WHERE ") + kWithinPath).bind(1, path).run();
+    db.prepare(std::string("DELETE FROM metabase_reservations WHERE ") + kWithinPath)
+        .bind(1, path)
+        .run();
+}
+
+void SqliteMetabaseStorage::removeAll() {
+    store_->db().execute("DELETE FROM metabase_keys; DELETE FROM metabase_reservations;");
+}
+
+std::optional<Reservation> SqliteMetabaseStorage::reservation(std::string_view path) {
+    auto query = store_->db().prepare(
+        "SELECT path, token, pid, created FROM metabase_reservations WHERE path = ?");
+    query.bind(1, path);
+    if (!query.step()) return std::nullopt;
+    return Reservation{query.text(0), query.text(1), query.integer(2), query.integer(3)};
+}
+
+void SqliteMetabaseStorage::addReservation(const Reservation& reservation) {
+    store_->db()
+        .prepare(
+            "INSERT OR REPLACE INTO metabase_reservations(path, token, pid, created) "
+            "VALUES (?, ?, ?, ?)")
+        .bind(1, reservation.path)
+        .bind(2, reservation.token)
+        .bind(3, reservation.processId)
+        .bind(4, reservation.created)
+        .run();
+}
+
+void SqliteMetabaseStorage::removeReservation(std::string_view path) {
+    store_->db().prepare("DELETE FROM metabase_reservations WHERE path = ?").bind(1, path).run();
+}
+
+}  // namespace tarnwick::platform::embedded

@@ -1,0 +1,48 @@
+// Metabase storage in the embedded platform's SQLite store, in tables of its
+// own (created when missing):
+//   metabase_keys(path, parent, class, state)     one row per key; paths
+//                                                 unique ignoring case
+//   metabase_properties(key_id, name, type, value) typed values; a list is
+//                                                 kept as a JSON array
+//   metabase_reservations(path, token, pid, created)
+// atomically() is one Transaction: BEGIN IMMEDIATE, so two processes
+// serialise their changes, or a savepoint inside a caller's transaction.
+#pragma once
+
+#include <memory>
+
+#include "platform/embedded/metabase/storage.h"
+#include "platform/embedded/store.h"
+
+namespace tarnwick::platform::embedded {
+
+class SqliteMetabaseStorage : public metabase::MetabaseStorage {
+public:
+    explicit SqliteMetabaseStorage(std::shared_ptr<Store> store);
+
+    void atomically(const std::function<void()>& change) override;
+
+    std::optional<metabase::KeyRecord> findKey(std::string_view path) override;
+    std::vector<metabase::KeyRecord> childKeys(std::string_view path) override;
+    std::vector<metabase::KeyRecord> allKeys() override;
+    std::optional<metabase::PropertyValue> property(std::string_view path,
+                                                    std::string_view name) override;
+    metabase::PropertyMap properties(std::string_view path) override;
+
+    void insertKey(const metabase::KeyRecord& key) override;
+    void setState(std::string_view path, uint32_t state) override;
+    void writeProperties(std::string_view path, const metabase::PropertyMap& values) override;
+    void removeSubtree(std::string_view path) override;
+    void removeAll() override;
+
+    std::optional<metabase::Reservation> reservation(std::string_view path) override;
+    void addReservation(const metabase::Reservation& reservation) override;
+    void removeReservation(std::string_view path) override;
+
+private:
+    std::vector<metabase::KeyRecord> keys(Statement& query);
+
+    std::shared_ptr<Store> store_;
+};
+
+}  // namespace tarnwick::platform::embedded

@@ -1,0 +1,89 @@
+// The metabase tree: binding a script's "IIS://" path to a key object, the
+// keys of a fresh IIS installation, and the changes that key objects make,
+// each one atomic in the storage.
+//
+// Nothing is cached: every bind and every call reads the storage afresh,
+// because another process may have changed it.
+//
+// Creating a key takes two steps, Create and the new object's SetInfo, and
+// another process may try the same name in between (two pages that pick the
+// same free site number). Create therefore reserves the name in the storage,
+// atomically with the check that it is free: a second Create of the name, in
+// this process or another, fails with kAlreadyExists while the reservation
+// stands. Bind and enumeration do not see reserved names; SetInfo turns the
+// reservation into the key, and an object dropped without SetInfo gives its
+// name back. A reservation whose process has died, or that is older than
+// kReservationLifetime (the process id may have been reused), is dropped by
+// the next Create or SetInfo that meets it.
+//
+// On IIS 5 the application pool classes do not exist: keys of those classes
+// are hidden from bind and enumeration, and Create refuses them.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "automation/dispatch.h"
+#include "platform/embedded/metabase/host.h"
+#include "platform/embedded/metabase/schema.h"
+#include "platform/embedded/metabase/storage.h"
+
+namespace tarnwick::platform::metabase {
+
+inline constexpr int64_t kReservationLifetime = 10 * 60;  // seconds
+
+class MetabaseTree : public std::enable_shared_from_this<MetabaseTree> {
+public:
+    static std::shared_ptr<MetabaseTree> create(std::shared_ptr<MetabaseStorage> storage,
+                                                std::shared_ptr<MetabaseHost> host);
+
+    // Binds "IIS://" + computer + key names ("IIS://WEBSERVER/W3SVC/2/Root").
+    // The computer must be this computer's name or "localhost" (kBadNetPath
+    // otherwise); a key that does not exist fails with kPathNotFound.
+    automation::ObjectRef bind(std::string_view path);
+
+    // Adds the keys of a fresh IIS installation that are missing: the web
+    // service /LM/W3SVC, site 1 "Default Web Site" (started, bound to ":80:")
+    // with its ROOT in C:\Inetpub\wwwroot and, on IIS 6, the AppPools
+    // container with DefaultAppPool. Existing keys are left as they are.
+    void seedDefaults();
+
+    MetabaseStorage& storage() { return *storage_; }
+    MetabaseHost& host() { return *host_; }
+
+    // The operations of key objects; `path` is a key path.
+
+    // The key as the current IIS version shows it; /LM always exists.
+    std::optional<KeyRecord> findKey(std::string_view path);
+    KeyRecord requireKey(std::string_view path);  // kPathNotFound when missing
+    std::vector<KeyRecord> children(std::string_view path);
+    // Reserves the name of a new key; returns the reservation's token.
+    std::string reserve(std::string_view path);
+    // Gives back a reservation that was never stored; never throws.
+    void release(std::string_view path, std::string_view token) noexcept;
+    // Stores a reserved key with its properties.
+    void storeNew(const KeyRecord& key, const PropertyMap& properties, std::string_view token);
+    void storeChanges(std::string_view path, const PropertyMap& properties);
+    // Removes the child `name` of class `keyClass`, with its subtree.
+    void removeChild(std::string_view container, const KeyClass& keyClass, std::string_view name);
+    // Starts a site; kAlreadyExists when another started site serves one of
+    // its bindings, kInvalidArgument when a binding cannot be parsed.
+    void start(std::string_view path);
+    void stop(std::string_view path);
+
+private:
+    MetabaseTree(std::shared_ptr<MetabaseStorage> storage, std::shared_ptr<MetabaseHost> host);
+    bool isVisible(const KeyRecord& key, int iisVersion) const;
+    bool isStale(const Reservation& reservation);
+    std::string newToken();
+
+    std::shared_ptr<MetabaseStorage> storage_;
+    std::shared_ptr<MetabaseHost> host_;
+    std::atomic<uint64_t> tokens_ = 0;
+};
+
+}  // namespace tarnwick::platform::metabase

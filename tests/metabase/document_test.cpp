@@ -1,0 +1,120 @@
+// The metabase as a state document: dump, load, and the checks that keep a
+// bad document from changing anything.
+#include "platform/embedded/metabase/document.h"
+
+#include <gtest/gtest.h>
+
+#include "metabase_fixture.h"
+#include "platform/embedded/state_module.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using nlohmann::json;
+
+using Documents = MetabaseTest;
+
+TEST_P(Documents, ADumpLoadsBackToTheSameState) {
+    addSite("2", {":80:a.com", ":80:www.a.com"}, true);
+    auto site = bind("IIS://WEBSERVER/W3SVC/2");
+    site->put("MaxConnections", 4294967295.0);
+    site->put("FrontPageWeb", false);
+    site->put("ServerComment", "Z_A.COM");
+    site->call("SetInfo");
+    auto dumped = mb::dumpDocument(*storage);
+
+    auto copy = GetParam().make();
+    mb::loadDocument(*copy, dumped);
+    EXPECT_EQ(mb::dumpDocument(*copy), dumped);
+    EXPECT_EQ(copy->findKey("/LM/W3SVC/2")->state, mb::kServerStarted);
+
+    auto siteEntry = dumped["keys"][5];
+    EXPECT_EQ(siteEntry["path"], "/LM/W3SVC/2");
+    EXPECT_EQ(siteEntry["state"], 2);
+    EXPECT_EQ(siteEntry["properties"]["MaxConnections"],
+              (json{{"type", "number"}, {"value", 4294967295u}}));
+    EXPECT_EQ(siteEntry["properties"]["ServerBindings"]["value"],
+              (json{":80:a.com", ":80:www.a.com"}));
+    EXPECT_FALSE(dumped["keys"][0].contains("state"));  // only sites have one
+}
+
+TEST_P(Documents, TheCompactFormTakesSchemaTypes) {
+    // A key may be listed before its parent.
+    mb::loadDocument(*storage, json::parse(R"({"keys": [
+        {"path": "/LM/W3SVC/4/Root", "class": "IIsWebVirtualDir",
+         "properties": {"Path": {"type": "string", "value": "D:\\d"}}},
+        {"path": "/lm/w3svc", "class": "iiswebservice"},
+        {"path": "/LM/W3SVC/4", "class": "IIsWebServer", "state": 2,
+         "properties": {"ServerBindings": [":80:d.com"], "maxconnections": 4294967295,
+                        "MaxBandwidthBlocked": true, "ServerComment": "D"}},
+        {"path": "/LM/W3SVC/5", "class": "IIsWebServer"}
+    ]})"));
+    auto site = bind("IIS://WEBSERVER/W3SVC/4");
+    EXPECT_EQ(site->get("Class"), Variant("IIsWebServer"));
+    EXPECT_EQ(site->get("ServerState"), Variant(2));
+    EXPECT_EQ(site->get("MaxConnections"), Variant(-1));
+    EXPECT_EQ(site->get("MaxBandwidthBlocked"), Variant(true));
+    EXPECT_EQ(bind("IIS://WEBSERVER/W3SVC/4/ROOT")->get("Path"), Variant("D:\\d"));
+    EXPECT_EQ(bind("IIS://WEBSERVER/W3SVC/5")->get("ServerState"), Variant(4));
+    // The whole state was replaced: the default site is gone.
+    EXPECT_EQ(bindError("IIS://WEBSERVER/W3SVC/1"), mb::errors::kPathNotFound);
+}
+
+TEST_P(Documents, ABadDocumentNamesTheProblemAndChangesNothing) {
+    const std::pair<const char*, const char*> cases[] = {
+        {R"([])", "metabase: "},
+        {R"({"keys": [], "sites": []})", "metabase.sites: "},
+        {R"({"keys": [{"path": "/LM/W3SVC", "class": "IIsWebSite"}]})", "metabase.keys[0].class: "},
+        {R"({"keys": [{"path": "/LM/W3SVC/2", "class": "IIsWebServer"}]})",
+         "metabase.keys[0].path: "},
+        {R"({"keys": [{"path": "W3SVC", "class": "IIsWebService"}]})", "metabase.keys[0].path: "},
+        {R"({"keys": [{"path": "/LM//W3SVC", "class": "IIsWebService"}]})",
+         "metabase.keys[0].path: "},
+        {R"({"keys": [{"path": "/LM/W3SVC", "class": "IIsWebService"},
+                      {"path": "/lm/w3svc", "class": "IIsWebService"}]})",
+         "metabase.keys[1].path: "},
+        {R"({"keys": [{"path": "/LM/W3SVC", "class": "IIsWebServer"}]})",
+         "metabase.keys[0].class: "},
+        {R"({"keys": [{"path": "/LM/W3SVC", "class": "IIsWebService", "state": 2}]})",
+         "metabase.keys[0].state: "},
+        {R"({"keys": [{"path": "/LM/W3SVC", "class": "IIsWebService", "propertys": {}}]})",
+         "metabase.keys[0].propertys: "},
+        {R"({"keys": [{"path": "/LM/W3SVC", "class": "IIsWebService",
+                       "properties": {"NoSuch": 1}}]})",
+         "metabase.keys[0].properties.NoSuch: "},
+        {R"({"keys": [{"path": "/LM/W3SVC", "class": "IIsWebService",
+                       "properties": {"ServerBindings": ":80:"}}]})",
+         "metabase.keys[0].properties.ServerBindings: "},
+        {R"({"keys": [{"path": "/LM/W3SVC", "class": "IIsWebService",
+                       "properties": {"ServerBindings": [":80:", 1]}}]})",
+         "metabase.keys[0].properties.ServerBindings[1]: "},
+        {R"({"keys": [{"path": "/LM/W3SVC", "class": "IIsWebService",
+                       "properties": {"MaxConnections": -1}}]})",
+         "metabase.keys[0].properties.MaxConnections: "},
+        {R"({"keys": [{"path": "/LM/W3SVC", "class": "IIsWebService",
+                       "properties": {"MaxConnections": {"type": "string", "value": "1"}}}]})",
+         "metabase.keys[0].properties.MaxConnections.type: "},
+        {R"({"keys": [{"path": "/LM/W3SVC", "class": "IIsWebService",
+                       "properties": {"MaxBandwidth": 1, "Maxbandwidth": 2}}]})",
+         "metabase.keys[0].properties."},
+        {R"({"keys": [{"path": "/LM/W3SVC", "class": "IIsWebService",
+                       "properties": {"KeyType": "IIsWebService"}}]})",
+         "metabase.keys[0].properties.KeyType: "},
+    };
+    auto before = mb::dumpDocument(*storage);
+    for (const auto& [document, where] : cases) {
+        try {
+            mb::loadDocument(*storage, json::parse(document));
+            ADD_FAILURE() << "loaded " << document;
+        } catch (const platform::embedded::LoadError& error) {
+            EXPECT_EQ(std::string(error.what()).rfind(where, 0), 0u)
+                << error.what() << " does not begin with " << where;
+        }
+        EXPECT_EQ(mb::dumpDocument(*storage), before) << document;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Storage, Documents, ::testing::ValuesIn(kStorageKinds), storageName);
+
+}  // namespace
+}  // namespace tarnwick::testing
