@@ -1,0 +1,233 @@
+// Folder objects and the Files and SubFolders collections of a folder.
+#include "platform/embedded/files/fso_objects.h"
+
+namespace tarnwick::platform::embedded::files::fso {
+
+namespace {
+
+// A name given to Name or to a collection's Item/Add: one name, no path.
+void checkSingleName(std::string_view name) {
+    for (char c : name) {
+        if (c == '\\' || c == '/' || c == ':') raiseScriptError(numbers::kBadFileName);
+    }
+}
+
+class EntryCollection : public automation::Dispatch {
+  public:
+    EntryCollection(ContextRef context, std::string folder, bool folders)
+        : context_(std::move(context)), folder_(std::move(folder)), folders_(folders) {}
+
+    Variant invoke(std::string_view name, InvokeKind kind, std::span<Variant> args) override {
+        return dispatch(*this, kMembers, name, kind, args);
+    }
+
+  private:
+    Looking looking() const { return folders_ ? Looking::ForFolder : Looking::ForFile; }
+
+    std::vector<Entry> entries(const MemberCall& call) {
+        context_->check(call.name, folder_);
+        auto all = guarded(Looking::ForFolder, [&] { return context_->files->children(folder_); });
+        std::vector<Entry> wanted;
+        for (auto& entry : all) {
+            if (entry.folder == folders_) wanted.push_back(std::move(entry));
+        }
+        return wanted;
+    }
+
+    ObjectRef objectFor(const Entry& entry) {
+        return folders_ ? makeFolder(context_, entry.pathText())
+                        : makeFile(context_, entry.pathText());
+    }
+
+    Variant count(const MemberCall& call) {
+        call.expectArguments(0, 0);
+        return static_cast<int32_t>(entries(call).size());
+    }
+
+    Variant item(const MemberCall& call) {
+        call.expectArguments(1, 1);
+        auto name = call.text(0);
+        checkSingleName(name);
+        for (const auto& entry : entries(call)) {
+            if (automation::equalsIgnoreCase(entry.name(), name)) return objectFor(entry);
+        }
+        raiseScriptError(folders_ ? numbers::kPathNotFound : numbers::kFileNotFound);
+    }
+
+    Variant enumerate(const MemberCall& call) {
+        call.expectArguments(0, 0);
+        Variant::Array objects;
+        for (const auto& entry : entries(call)) objects.emplace_back(objectFor(entry));
+        return objects;
+    }
+
+    Variant add(const MemberCall& call) {
+        call.expectArguments(1, 1);
+        if (!folders_) automation::raise(automation::errors::kMemberNotFound);
+        auto name = call.text(0);
+        context_->check(call.name, folder_);
+        checkSingleName(name);
+        auto created = guarded(Looking::ForFolder, [&] {
+            return context_->files->createFolder(buildPath(folder_, name));
+        });
+        return makeFolder(context_, created.pathText());
+    }
+
+    static constexpr std::array<Member<EntryCollection>, 5> kMembers{{
+        {"", &EntryCollection::item},
+        {"Item", &EntryCollection::item},
+        {"Count", &EntryCollection::count},
+        {"_NewEnum", &EntryCollection::enumerate},
+        {"Add", &EntryCollection::add},
+    }};
+
+    ContextRef context_;
+    std::string folder_;
+    bool folders_;
+};
+
+class FolderObject : public automation::Dispatch {
+  public:
+    FolderObject(ContextRef context, std::string path)
+        : context_(std::move(context)), path_(std::move(path)) {}
+
+    Variant invoke(std::string_view name, InvokeKind kind, std::span<Variant> args) override {
+        return dispatch(*this, kMembers, name, kind, args);
+    }
+
+  private:
+    // The folder as it is now, after the fault check.
+    Entry current(const MemberCall& call) {
+        context_->check(call.name, path_);
+        return requireFolder(*context_, path_);
+    }
+
+    Variant path(const MemberCall& call) {
+        call.expectArguments(0, 0);
+        context_->check(call.name, path_);
+        return path_;
+    }
+
+    Variant name(const MemberCall& call) {
+        auto folder = current(call);
+        if (!call.isPut()) return folder.name();
+        auto newName = automation::toText(call.putValue());
+        checkSingleName(newName);
+        if (folder.path.isRoot()) raiseScriptError(numbers::kPermissionDenied);
+        auto target = folder.path.parent().child(newName).text();
+        guarded(Looking::ForFolder, [&] { context_->files->move(path_, target); });
+        path_ = context_->files->entry(target).pathText();
+        return {};
+    }
+
+    Variant attributes(const MemberCall& call) {
+        auto folder = current(call);
+        if (!call.isPut()) return static_cast<int32_t>(folder.attributes);
+        auto value = static_cast<uint32_t>(automation::toLong(call.putValue()));
+        guarded(Looking::ForFolder, [&] { context_->files->setAttributes(path_, value); });
+        return {};
+    }
+
+    Variant parentFolder(const MemberCall& call) {
+        call.expectArguments(0, 0);
+        auto folder = current(call);
+        if (folder.path.isRoot()) return ObjectRef();  // Nothing
+        return makeFolder(context_, folder.path.parent().text());
+    }
+
+    Variant size(const MemberCall& call) {
+        call.expectArguments(0, 0);
+        current(call);
+        return sizeValue(context_->files->size(path_));
+    }
+
+    Variant isRootFolder(const MemberCall& call) {
+        call.expectArguments(0, 0);
+        return current(call).path.isRoot();
+    }
+
+    Variant drive(const MemberCall& call) {
+        call.expectArguments(0, 0);
+        return driveName(current(call).pathText());
+    }
+
+    Variant type(const MemberCall& call) {
+        call.expectArguments(0, 0);
+        current(call);
+        return "File Folder";
+    }
+
+    Variant files(const MemberCall& call) {
+        call.expectArguments(0, 0);
+        return ObjectRef(
+            std::make_shared<EntryCollection>(context_, current(call).pathText(), false));
+    }
+
+    Variant subFolders(const MemberCall& call) {
+        call.expectArguments(0, 0);
+        return ObjectRef(
+            std::make_shared<EntryCollection>(context_, current(call).pathText(), true));
+    }
+
+    Variant remove(const MemberCall& call) {
+        call.expectArguments(0, 1);
+        current(call);
+        guarded(Looking::ForFolder,
+                [&] { context_->files->deleteFolder(path_, call.flag(0, false)); });
+        return {};
+    }
+
+    Variant copy(const MemberCall& call) {
+        call.expectArguments(1, 2);
+        current(call);
+        copyFolderTo(*context_, path_, context_->absolute(call.text(0)), call.flag(1, true));
+        return {};
+    }
+
+    Variant move(const MemberCall& call) {
+        call.expectArguments(1, 1);
+        auto folder = current(call);
+        auto destination = context_->absolute(call.text(0));
+        moveTo(*context_, folder, destination);
+        auto target = endsWithSeparator(destination) ? destination + folder.name() : destination;
+        path_ = context_->files->entry(target).pathText();
+        return {};
+    }
+
+    Variant createTextFile(const MemberCall& call) {
+        call.expectArguments(1, 3);
+        auto folder = current(call);
+        auto name = call.text(0);
+        return fso::createTextFile(context_, buildPath(folder.pathText(), name),
+                                   call.flag(1, false), call.flag(2, false));
+    }
+
+    static constexpr std::array<Member<FolderObject>, 15> kMembers{{
+        {"", &FolderObject::path},
+        {"Path", &FolderObject::path},
+        {"Name", &FolderObject::name, true},
+        {"Attributes", &FolderObject::attributes, true},
+        {"ParentFolder", &FolderObject::parentFolder},
+        {"Size", &FolderObject::size},
+        {"IsRootFolder", &FolderObject::isRootFolder},
+        {"Drive", &FolderObject::drive},
+        {"Type", &FolderObject::type},
+        {"Files", &FolderObject::files},
+        {"SubFolders", &FolderObject::subFolders},
+        {"Delete", &FolderObject::remove},
+        {"Copy", &FolderObject::copy},
+        {"Move", &FolderObject::move},
+        {"CreateTextFile", &FolderObject::createTextFile},
+    }};
+
+    ContextRef context_;
+    std::string path_;
+};
+
+}  // namespace
+
+ObjectRef makeFolder(ContextRef context, std::string path) {
+    return std::make_shared<FolderObject>(std::move(context), std::move(path));
+}
+
+}  // namespace tarnwick::platform::embedded::files::fso
