@@ -337,8 +337,8 @@ TEST_F(Advapi32, GrantingAFolderAppendsFileAndFolderEntries) {
 }
 
 TEST_F(Advapi32, InjectedFaultsSetTheLastError) {
-    faults.add({"SetFileSecurityA", "D:\\Web\\*", 5, false});
-    faults.add({"GetAce", "*", 1336, true});
+    faults->add({"SetFileSecurityA", "D:\\Web\\*", 5, false});
+    faults->add({"GetAce", "*", 1336, true});
     EXPECT_FALSE(grant("Tarn_joe", "D:\\Web\\site", 0xC0000000));
     EXPECT_EQ(advapi.GetLastError(), 1336u);
     EXPECT_FALSE(grant("Tarn_joe", "D:\\Web\\site", 0xC0000000));

@@ -180,6 +180,9 @@ TEST_F(FileSystemObject, RelativePathsNeedACurrentFolder) {
     EXPECT_EQ(file.get("Path"), Variant("D:\\Template\\setup.exe"));
     EXPECT_EQ(installer->call("FileExists", {"Other\\a.css"}), Variant(true));
     EXPECT_EQ(installer->call("FileExists", {"\\Template\\Index.htm"}), Variant(true));
+    EXPECT_EQ(installer->call("FolderExists", {"C:WINDOWS"}), Variant(true));  // root of C:
+    EXPECT_EQ(installer->call("GetAbsolutePathName", {"..\\Web\\.\\a.htm"}),
+              Variant("D:\\Web\\a.htm"));
 }
 
 // ---- Text files ----------------------------------------------------------------
@@ -249,8 +252,8 @@ TEST_F(FileSystemObject, ReadLineAcceptsEveryLineEnd) {
 // ---- Faults --------------------------------------------------------------------
 
 TEST_F(FileSystemObject, InjectedFaultsFailTheNamedCallOnly) {
-    faults.add({"CreateFolder", "D:\\Web*", 70, true});
-    faults.add({"Delete", "*\\Other", static_cast<int32_t>(0x80070020u), false});
+    faults->add({"CreateFolder", "D:\\Web*", 70, true});
+    faults->add({"Delete", "*\\Other", static_cast<int32_t>(0x80070020u), false});
     EXPECT_EQ(errorOf("CreateFolder", {"D:\\Other"}), 0);
     EXPECT_EQ(errorOf("createfolder", {"d:\\web"}), 70);
     EXPECT_FALSE(fs->folderExists("D:\\Web"));

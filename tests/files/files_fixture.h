@@ -55,10 +55,10 @@ class FilesFixture : public ::testing::Test {
     std::shared_ptr<platform::embedded::Store> store = platform::embedded::Store::inMemory();
     std::shared_ptr<files::FileSystem> fs = std::make_shared<files::FileSystem>(store);
     std::shared_ptr<files::IconvCodePage> ansi = std::make_shared<files::IconvCodePage>(936);
-    platform::embedded::StoredFaults faults{store};
-    FakeAccounts accounts;
+    std::shared_ptr<platform::embedded::StoredFaults> faults =
+        std::make_shared<platform::embedded::StoredFaults>(store);
     automation::ObjectRef fso = files::makeFileSystemObject(fs, ansi, faults);
-    files::EmbeddedAdvapi32 advapi{fs, accounts, ansi, faults};
+    files::EmbeddedAdvapi32 advapi{fs, std::make_shared<FakeAccounts>(), ansi, faults};
 
     Variant call(std::string_view member, std::initializer_list<Variant> args = {}) {
         return fso->call(member, args);

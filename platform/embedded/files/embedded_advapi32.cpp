@@ -17,12 +17,18 @@ constexpr uint32_t kOwnerGroupDacl = 1 | 2 | 4;
 constexpr uint32_t kSaclSecurityInformation = 8;
 }  // namespace
 
-EmbeddedAdvapi32::EmbeddedAdvapi32(std::shared_ptr<FileSystem> files, AccountLookup& accounts,
-                                   std::shared_ptr<AnsiCodePage> ansi, FaultInjector& faults)
-    : files_(std::move(files)), accounts_(accounts), ansi_(std::move(ansi)), faults_(faults) {}
+EmbeddedAdvapi32::EmbeddedAdvapi32(std::shared_ptr<FileSystem> files,
+                                   std::shared_ptr<AccountLookup> accounts,
+                                   std::shared_ptr<AnsiCodePage> ansi,
+                                   std::shared_ptr<FaultInjector> faults)
+    : files_(std::move(files)),
+      accounts_(std::move(accounts)),
+      ansi_(std::move(ansi)),
+      faults_(std::move(faults)) {}
 
 bool EmbeddedAdvapi32::injected(std::string_view function, std::string_view subject) {
-    if (auto number = faults_.take(function, subject)) {
+    if (!faults_) return false;
+    if (auto number = faults_->take(function, subject)) {
         lastError_ = static_cast<uint32_t>(*number);
         return true;
     }
@@ -72,7 +78,7 @@ bool EmbeddedAdvapi32::LookupAccountNameA(const char* systemName, const char* ac
         !automation::equalsIgnoreCase(system, "\\\\" + files_->store().settings().computerName)) {
         return fail(kRpcServerUnavailable);
     }
-    auto identity = accounts_.lookupName(name);
+    auto identity = accounts_->lookupName(name);
     if (!identity) return fail(kErrorNoneMapped);
 
     auto domain = ansi_->fromUtf8(identity->domain);

@@ -28,9 +28,9 @@ namespace tarnwick::platform::embedded::files {
 
 class EmbeddedAdvapi32 : public Advapi32 {
   public:
-    // `accounts` and `faults` must outlive the object.
-    EmbeddedAdvapi32(std::shared_ptr<FileSystem> files, AccountLookup& accounts,
-                     std::shared_ptr<AnsiCodePage> ansi, FaultInjector& faults);
+    // `faults` may be null: no call then fails on purpose.
+    EmbeddedAdvapi32(std::shared_ptr<FileSystem> files, std::shared_ptr<AccountLookup> accounts,
+                     std::shared_ptr<AnsiCodePage> ansi, std::shared_ptr<FaultInjector> faults);
 
     bool LookupAccountNameA(const char* systemName, const char* accountName, void* sid,
                             uint32_t* sidSize, char* referencedDomainName, uint32_t* domainSize,
@@ -69,9 +69,9 @@ class EmbeddedAdvapi32 : public Advapi32 {
     std::string pathOf(const char* ansi);
 
     std::shared_ptr<FileSystem> files_;
-    AccountLookup& accounts_;
+    std::shared_ptr<AccountLookup> accounts_;
     std::shared_ptr<AnsiCodePage> ansi_;
-    FaultInjector& faults_;
+    std::shared_ptr<FaultInjector> faults_;
     uint32_t lastError_ = 0;
 };
 

@@ -194,11 +194,12 @@ class FileSystemObject : public automation::Dispatch {
 
 automation::ObjectRef makeFileSystemObject(std::shared_ptr<FileSystem> files,
                                            std::shared_ptr<AnsiCodePage> ansi,
-                                           FaultInjector& faults, FileSystemObjectOptions options) {
+                                           std::shared_ptr<FaultInjector> faults,
+                                           FileSystemObjectOptions options) {
     auto context = std::make_shared<fso::Context>();
     context->files = std::move(files);
     context->ansi = std::move(ansi);
-    context->faults = &faults;
+    context->faults = std::move(faults);
     context->currentFolder = std::move(options.currentFolder);
     return std::make_shared<FileSystemObject>(std::move(context));
 }

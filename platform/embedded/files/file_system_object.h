@@ -9,6 +9,15 @@
 // the path it works on (its first path argument, or the object's own path),
 // so a test can make any call fail with a chosen number.
 //
+// Destinations follow the real object's rules: one that ends in "\" is an
+// existing folder that receives the source under its own name, any other is
+// the path of the copy; a folder copied onto an existing folder merges into
+// it; copies and deletions stop at the first failure and keep what was done.
+// DeleteFolder and DeleteFile take their last name as a pattern, so a path
+// that ends in "\" matches nothing (76 and 53), while GetFolder(path).Delete
+// accepts it. Wildcards in patterns are not supported: "*" and "?" are
+// invalid in names (52).
+//
 // Text files are written and read in the platform's ANSI code page (or as
 // UTF-16 with a byte-order mark when opened as Unicode); WriteLine ends a
 // line with CR LF, and ReadLine accepts CR LF, LF or CR.
@@ -30,10 +39,12 @@ struct FileSystemObjectOptions {
     std::string currentFolder;
 };
 
-// `faults` must outlive the object and every object it hands out.
+//   auto fso = makeFileSystemObject(files, ansi, faults);
+//   fso->call("CreateFolder", {"D:\\Web"});
+// `faults` may be null: no call then fails on purpose.
 automation::ObjectRef makeFileSystemObject(std::shared_ptr<FileSystem> files,
                                            std::shared_ptr<AnsiCodePage> ansi,
-                                           FaultInjector& faults,
+                                           std::shared_ptr<FaultInjector> faults,
                                            FileSystemObjectOptions options = {});
 
 }  // namespace tarnwick::platform::embedded::files

@@ -46,7 +46,7 @@ std::string Context::absolute(std::string_view path) const {
     if (drive) {
         // "D:name": relative to the current folder on that drive, which is
         // the current folder when it is on D: and the root otherwise.
-        std::string base = current == drive ? currentFolder : std::string{*drive, ':'};
+        std::string base = current == drive ? currentFolder : std::string{*drive, ':', '\\'};
         return buildPath(base, path.substr(2));
     }
     if (!path.empty() && isSeparator(path[0])) {

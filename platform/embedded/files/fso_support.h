@@ -39,13 +39,13 @@ inline constexpr int32_t kPathNotFound = 76;
 struct Context {
     std::shared_ptr<FileSystem> files;
     std::shared_ptr<AnsiCodePage> ansi;
-    FaultInjector* faults = nullptr;
+    std::shared_ptr<FaultInjector> faults;  // none: no call fails on purpose
     std::string currentFolder;
 
     // The path with a relative one resolved against the current folder.
     std::string absolute(std::string_view path) const;
     void check(std::string_view member, std::string_view path) const {
-        faults->check(member, path);
+        if (faults) faults->check(member, path);
     }
 };
 using ContextRef = std::shared_ptr<const Context>;
