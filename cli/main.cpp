@@ -4,10 +4,10 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <sstream>
 
 #include "cli/page_runner.h"
-#include "platform/embedded/store.h"
+#include "cli/site_commands.h"
+#include "platform/embedded/embedded_platform.h"
 
 namespace {
 
@@ -23,6 +23,18 @@ std::string readAll(std::istream& in) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Reads standard input, or the named file.
+std::optional<std::string> readInput(const std::string& file) {
+    if (file.empty() || file == "-") return readAll(std::cin);
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    return readAll(in);
+}
+
+void printJson(const json& document) {
+    std::cout << document.dump(2, ' ', false, json::error_handler_t::replace) << "\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -33,6 +45,10 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     std::string stateFolder;
     app.add_option("--state", stateFolder, "Folder of the embedded platform's state");
+    auto folder = [&stateFolder] {
+        return stateFolder.empty() ? embedded::Store::defaultFolder()
+                                   : std::filesystem::path(stateFolder);
+    };
 
     auto* page = app.add_subcommand(
         "page",
@@ -43,7 +59,9 @@ int main(int argc, char** argv) {
 
     auto* platform = app.add_subcommand("platform", "Manage the embedded platform's state");
     platform->require_subcommand(1);
-    auto* init = platform->add_subcommand("init", "Make a fresh embedded platform");
+    auto* init = platform->add_subcommand(
+        "init", "Make a fresh embedded platform: the default web site, the built-in accounts, "
+                "the drives and the master control site's templates");
     embedded::PlatformSettings settings;
     bool replace = false;
     init->add_option("--computer", settings.computerName, "The computer's name")->required();
@@ -52,46 +70,69 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     init->add_option("--code-page", settings.codePage, "ANSI code page of the system")
         ->capture_default_str();
+    init->add_option("--drives", settings.drives, "Drive letters of the machine")->capture_default_str();
+    init->add_option("--master-site", settings.masterSiteRoot,
+                     "Folder of the master control site (its Template folder seeds new sites)")
+        ->capture_default_str();
     init->add_flag("--force", replace, "Replace an existing platform in the folder");
 
-    CLI11_PARSE(app, argc, argv);
+    auto* dump = platform->add_subcommand(
+        "dump", "Print the whole platform state as JSON: settings, metabase, accounts, files with "
+                "their DACLs, sessions and faults");
+    auto* load = platform->add_subcommand(
+        "load", "Replace the platform state with a JSON document (standard input or --input); all "
+                "or nothing: a document with an error changes nothing");
+    std::string loadFile;
+    load->add_option("--input", loadFile, "Read the document from this file");
 
-    std::filesystem::path folder =
-        stateFolder.empty() ? embedded::Store::defaultFolder() : std::filesystem::path(stateFolder);
+    int exitCode = 0;
+    tarnwick::cli::addSiteCommands(app, folder, exitCode);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error);
+    }
+
     try {
         if (*init) {
             if (settings.computerName.empty()) return fail("--computer must not be empty");
-            embedded::Store::initialize(folder, settings, replace);
+            embedded::EmbeddedPlatform::initialize(folder(), settings, replace);
             std::cout << "Initialized an embedded platform for computer " << settings.computerName
-                      << " (IIS " << settings.iisVersion << ") in " << folder.string() << "\n";
-            return 0;
-        }
-        if (*page) {
-            std::string text;
-            if (inputFile.empty()) {
-                text = readAll(std::cin);
-            } else {
-                std::ifstream in(inputFile, std::ios::binary);
-                if (!in) return fail("cannot read " + inputFile);
-                text = readAll(in);
-            }
+                      << " (IIS " << settings.iisVersion << ") in " << folder().string() << "\n";
+        } else if (*dump) {
+            printJson(embedded::EmbeddedPlatform::open(folder())->dump());
+        } else if (*load) {
+            auto text = readInput(loadFile);
+            if (!text) return fail("cannot read " + loadFile);
             json document;
             try {
-                document = json::parse(text);
+                document = json::parse(*text);
+            } catch (const json::parse_error& error) {
+                return fail(std::string("the state document is not valid JSON: ") + error.what());
+            }
+            embedded::EmbeddedPlatform::open(folder())->load(document);
+            std::cout << "Loaded the platform state into " << folder().string() << "\n";
+        } else if (*page) {
+            auto text = readInput(inputFile);
+            if (!text) return fail("cannot read " + inputFile);
+            json document;
+            try {
+                document = json::parse(*text);
             } catch (const json::parse_error& error) {
                 return fail(std::string("the page is not valid JSON: ") + error.what());
             }
-            auto store = embedded::Store::open(folder);
-            auto result = tarnwick::cli::runPage(store, document);
-            std::cout << result.dump(2, ' ', false, json::error_handler_t::replace) << "\n";
-            return 0;
+            auto embeddedPlatform = embedded::EmbeddedPlatform::open(folder());
+            printJson(tarnwick::cli::runPage(*embeddedPlatform, document));
         }
     } catch (const tarnwick::cli::PageError& error) {
+        return fail(error.what());
+    } catch (const embedded::LoadError& error) {
         return fail(error.what());
     } catch (const embedded::StoreError& error) {
         return fail(error.what(), 2);
     } catch (const std::filesystem::filesystem_error& error) {
         return fail(error.what(), 2);
     }
-    return 0;
+    return exitCode;
 }

@@ -104,9 +104,9 @@ json pageOptions(const json& page, embedded::PageRequest& request) {
 
 }  // namespace
 
-json runPage(const std::shared_ptr<embedded::Store>& store, const json& page,
-             const embedded::ObjectFactory& objects) {
+json runPage(embedded::EmbeddedPlatform& platform, const json& page) {
     embedded::PageRequest request;
+    request.siteRoot = platform.store().settings().masterSiteRoot;
     json calls = pageOptions(page, request);
     bool startPage = true;
     if (page.contains("start_page")) {
@@ -125,7 +125,8 @@ json runPage(const std::shared_ptr<embedded::Store>& store, const json& page,
     };
     for (size_t i = 0; i < calls.size(); ++i) planned.push_back(planCall(calls[i], i, resolver));
 
-    context = std::make_shared<embedded::EmbeddedPage>(store, request, objects);
+    context = std::make_shared<embedded::EmbeddedPage>(platform.sharedStore(), request,
+                                                       platform.objects());
     // The placeholders for the context were resolved before it existed: fill them in now.
     for (auto& call : planned) {
         for (auto& arg : call.args) {
@@ -133,7 +134,7 @@ json runPage(const std::shared_ptr<embedded::Store>& store, const json& page,
         }
     }
 
-    component::ControlObject object;
+    component::ControlObject object(platform.services());
     json result = {{"session", context->sessionId()}, {"results", json::array()}};
     bool started = false;
     if (startPage) {

@@ -7,6 +7,7 @@
 //                       unknown one starts a new session, as in ASP)
 //   "server_variables": request server variables (LOCAL_ADDR defaults to 127.0.0.1)
 //   "site_root":        physical folder of the page's own site, for Server.MapPath
+//                       (default: the platform's master control site folder)
 //   "start_page":       false to run the calls without OnStartPage/OnEndPage
 //   "calls":            [{"call": "Member", "args": [...]}, {"get": "Property"},
 //                        {"put": "Property", "value": v}]
@@ -24,8 +25,7 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
-#include "platform/embedded/asp_page.h"
-#include "platform/embedded/store.h"
+#include "platform/embedded/embedded_platform.h"
 
 namespace tarnwick::cli {
 
@@ -35,8 +35,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-nlohmann::json runPage(const std::shared_ptr<platform::embedded::Store>& store,
-                       const nlohmann::json& page,
-                       const platform::embedded::ObjectFactory& objects = {});
+nlohmann::json runPage(platform::embedded::EmbeddedPlatform& platform, const nlohmann::json& page);
 
 }  // namespace tarnwick::cli

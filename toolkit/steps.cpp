@@ -3,7 +3,7 @@
 namespace tarnwick::toolkit {
 
 std::vector<automation::ObjectRef> childrenOf(automation::Dispatch& container) {
-    auto children = container.call("_NewEnum");
+    auto children = container.get("Children");
     std::vector<automation::ObjectRef> objects;
     if (children.type() != automation::VarType::Array) {
         automation::raise(automation::errors::kTypeMismatch);

@@ -42,7 +42,8 @@ bool ifThen(automation::ErrorState& state, Condition&& condition) {
     return !holds || *holds;
 }
 
-// The children of a directory container (For Each over the object).
+// The children of a directory container (For Each over the object): the
+// embedded and adapted providers list them in their "Children" member.
 std::vector<automation::ObjectRef> childrenOf(automation::Dispatch& container);
 
 }  // namespace tarnwick::toolkit

@@ -80,4 +80,39 @@ std::vector<std::pair<std::string, Variant>> SessionStore::values(const std::str
     return result;
 }
 
+nlohmann::json SessionStore::dump() {
+    nlohmann::json document = nlohmann::json::object();
+    auto sessions = store_->db().prepare("SELECT id FROM sessions ORDER BY rowid");
+    while (sessions.step()) {
+        auto id = sessions.text(0);
+        nlohmann::json values = nlohmann::json::object();
+        for (const auto& [key, value] : this->values(id)) {
+            values[key] = automation::variantToJson(value);
+        }
+        document[id] = std::move(values);
+    }
+    return document;
+}
+
+void SessionStore::load(const nlohmann::json& document) {
+    if (!document.is_object()) throw LoadError("sessions: must be an object of sessions by SessionID");
+    auto& db = store_->db();
+    db.execute("DELETE FROM session_values; DELETE FROM sessions");
+    for (const auto& [id, values] : document.items()) {
+        auto where = "sessions." + id;
+        if (id.empty()) throw LoadError("sessions: a SessionID must not be empty");
+        if (!values.is_object()) throw LoadError(where + ": must be an object of values by key");
+        db.prepare("INSERT INTO sessions(id) VALUES (?)").bind(1, id).run();
+        for (const auto& [key, value] : values.items()) {
+            Variant parsed;
+            try {
+                parsed = automation::variantFromJson(value);
+            } catch (const automation::ValueFormatError& error) {
+                throw LoadError(where + "." + key + ": " + error.what());
+            }
+            setValue(id, key, parsed);
+        }
+    }
+}
+
 }  // namespace tarnwick::platform::embedded

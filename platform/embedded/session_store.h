@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "automation/variant.h"
+#include "platform/embedded/state_module.h"
 #include "platform/embedded/store.h"
 
 namespace tarnwick::platform::embedded {
 
-class SessionStore {
+class SessionStore : public StateModule {
 public:
     explicit SessionStore(std::shared_ptr<Store> store) : store_(std::move(store)) {}
 
@@ -27,6 +28,11 @@ public:
     // Each write is its own transaction. Objects cannot be stored.
     void setValue(const std::string& id, std::string_view key, const automation::Variant& value);
     std::vector<std::pair<std::string, automation::Variant>> values(const std::string& id);
+
+    // {"<SessionID>": {"<key>": <typed value>, ...}, ...}
+    std::string_view name() const override { return "sessions"; }
+    nlohmann::json dump() override;
+    void load(const nlohmann::json& document) override;
 
 private:
     std::shared_ptr<Store> store_;

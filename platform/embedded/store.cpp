@@ -92,6 +92,7 @@ PlatformSettings Store::settings() {
         if (name == "iis_version") settings.iisVersion = std::stoi(value);
         if (name == "code_page") settings.codePage = std::stoi(value);
         if (name == "master_site_root") settings.masterSiteRoot = value;
+        if (name == "drives") settings.drives = value;
     }
     return settings;
 }
@@ -106,6 +107,8 @@ void Store::saveSettings(const PlatformSettings& settings) {
     write.bind(1, "code_page").bind(2, std::to_string(settings.codePage)).run();
     write.reset();
     write.bind(1, "master_site_root").bind(2, settings.masterSiteRoot).run();
+    write.reset();
+    write.bind(1, "drives").bind(2, settings.drives).run();
     transaction.commit();
 }
 

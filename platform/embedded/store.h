@@ -1,7 +1,6 @@
-// The embedded platform's state folder: the SQLite store with the platform's
-// settings and everything the platform keeps (sessions now; metabase,
-// accounts and folders as they arrive), next to the folders that stand in for
-// the drives.
+// The embedded platform's state folder: one SQLite store with the platform's
+// settings and everything the platform keeps: sessions, metabase, accounts,
+// and the drives with their folders, files and security descriptors.
 //
 // The folder is chosen by --state, else $TARNWICK_STATE, else
 // $XDG_STATE_HOME/tarnwick, else ~/.local/state/tarnwick. It is created with
@@ -23,6 +22,7 @@ struct PlatformSettings {
     // The physical folder of the master control site, whose pages create
     // Control: Server.MapPath resolves "/Template/..." there.
     std::string masterSiteRoot = "C:\\Inetpub\\wwwroot";
+    std::string drives = "CD";  // the drive letters of a fresh platform
 };
 
 class Store {

@@ -1,0 +1,219 @@
+#include "platform/embedded/embedded_platform.h"
+
+#include "automation/error.h"
+#include "automation/text.h"
+#include "platform/embedded/accounts/accounts.h"
+#include "platform/embedded/files/ansi_code_page.h"
+#include "platform/embedded/files/embedded_advapi32.h"
+#include "platform/embedded/files/file_system.h"
+#include "platform/embedded/files/file_system_object.h"
+#include "platform/embedded/files/files_state.h"
+#include "platform/embedded/files/random_source.h"
+#include "platform/embedded/metabase/metabase.h"
+#include "platform/embedded/session_store.h"
+
+namespace tarnwick::platform::embedded {
+
+namespace {
+
+// GetObject: "IIS://" paths reach the metabase, "WinNT://" paths the accounts.
+class EmbeddedDirectory : public Directory {
+public:
+    EmbeddedDirectory(std::shared_ptr<Metabase> metabase, std::shared_ptr<Accounts> accounts)
+        : metabase_(std::move(metabase)), accounts_(std::move(accounts)) {}
+
+    automation::ObjectRef bind(std::string_view path) override {
+        auto starts = [&](std::string_view prefix) {
+            return path.size() >= prefix.size() &&
+                   automation::equalsIgnoreCase(path.substr(0, prefix.size()), prefix);
+        };
+        if (starts("IIS:")) return metabase_->bind(path);
+        if (starts("WinNT:")) return accounts_->bind(path);
+        automation::raise(static_cast<int32_t>(0x800401E4u), "Invalid syntax");  // MK_E_SYNTAX
+    }
+
+private:
+    std::shared_ptr<Metabase> metabase_;
+    std::shared_ptr<Accounts> accounts_;
+};
+
+// The master control site's templates that new hosted sites start from.
+constexpr std::string_view kIndexTemplate =
+    "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
+    "<title>Welcome</title></head>\r\n<body><h1>This site is ready.</h1></body></html>\r\n";
+constexpr std::string_view kErrorTemplate =
+    "<html><head><title>404</title></head>\r\n<body><h1>Page not found</h1></body></html>\r\n";
+constexpr std::string_view kOtherReadme = "Put the site's pages in this folder.\r\n";
+
+}  // namespace
+
+struct EmbeddedPlatform::Parts {
+    std::shared_ptr<StoredFaults> faults;
+    std::shared_ptr<SessionStore> sessions;
+    std::shared_ptr<Metabase> metabase;
+    std::shared_ptr<Accounts> accounts;
+    std::shared_ptr<files::FileSystem> files;
+    std::shared_ptr<files::FilesState> filesState;
+    std::shared_ptr<files::IconvCodePage> ansi;
+    std::shared_ptr<files::EmbeddedAdvapi32> advapi32;
+    std::shared_ptr<files::SystemRandomSource> random;
+    std::shared_ptr<EmbeddedDirectory> directory;
+
+    std::vector<StateModule*> modules() {
+        return {sessions.get(), metabase.get(), accounts.get(), filesState.get(), faults.get()};
+    }
+};
+
+EmbeddedPlatform::EmbeddedPlatform(std::shared_ptr<Store> store)
+    : store_(std::move(store)), parts_(std::make_unique<Parts>()) {
+    auto& p = *parts_;
+    p.faults = std::make_shared<StoredFaults>(store_);
+    p.sessions = std::make_shared<SessionStore>(store_);
+    p.metabase = std::make_shared<Metabase>(store_, p.faults);
+    p.accounts = std::make_shared<Accounts>(store_, p.faults);
+    p.files = std::make_shared<files::FileSystem>(store_);
+    p.filesState = std::make_shared<files::FilesState>(p.files);
+    p.ansi = std::make_shared<files::IconvCodePage>(static_cast<unsigned>(store_->settings().codePage));
+    p.advapi32 = std::make_shared<files::EmbeddedAdvapi32>(p.files, p.accounts, p.ansi, p.faults);
+    p.random = std::make_shared<files::SystemRandomSource>();
+    p.directory = std::make_shared<EmbeddedDirectory>(p.metabase, p.accounts);
+}
+
+EmbeddedPlatform::~EmbeddedPlatform() = default;
+
+std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::open(const std::filesystem::path& folder) {
+    std::unique_ptr<EmbeddedPlatform> platform(new EmbeddedPlatform(Store::open(folder)));
+    platform->seedDefaults();
+    return platform;
+}
+
+std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::initialize(const std::filesystem::path& folder,
+                                                               const PlatformSettings& settings,
+                                                               bool replace) {
+    std::unique_ptr<EmbeddedPlatform> platform(
+        new EmbeddedPlatform(Store::initialize(folder, settings, replace)));
+    platform->seedDefaults();
+    return platform;
+}
+
+std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::inMemory(const PlatformSettings& settings) {
+    std::unique_ptr<EmbeddedPlatform> platform(new EmbeddedPlatform(Store::inMemory(settings)));
+    platform->seedDefaults();
+    return platform;
+}
+
+// The machine a fresh platform starts as: the default web site and its
+// anonymous account, the drives, and the master control site's templates.
+// Runs once per store; a platform that was seeded (or loaded) is left alone.
+void EmbeddedPlatform::seedDefaults() {
+    auto& db = store_->db();
+    auto seeded = db.prepare("SELECT 1 FROM settings WHERE name = 'seeded'");
+    if (seeded.step()) return;
+
+    Transaction transaction(db);
+    auto settings = store_->settings();
+    auto& p = *parts_;
+    p.metabase->seedDefaults();
+    p.accounts->seedDefaults();
+    for (char letter : settings.drives) {
+        if (!p.files->hasDrive(letter)) p.files->addDrive(letter);
+    }
+
+    // The anonymous account of the default web site.
+    auto computer = p.accounts->bind("WinNT://" + settings.computerName);
+    auto created = computer->call("Create", {"User", "IUSR_" + settings.computerName});
+    auto& guest = automation::objectOf(created);
+    guest.put("FullName", "Internet 来宾帐号");
+    guest.put("Description", "匿名访问 Internet 信息服务的内置帐号");
+    guest.put("UserFlags", 0x10000);
+    guest.call("SetInfo");
+    p.accounts->bind("WinNT://" + settings.computerName + "/Guests,group")
+        ->call("Add", {guest.get("ADsPath")});
+
+    auto root = automation::replaceAll(settings.masterSiteRoot, "/", "\\");
+    auto fso = objects()("Scripting.FileSystemObject");
+    std::string prefix;
+    for (const auto& element : automation::split(root + "\\Template\\Other", "\\")) {
+        prefix += element + "\\";
+        if (!automation::toBoolean(fso->call("FolderExists", {prefix}))) {
+            fso->call("CreateFolder", {prefix});
+        }
+    }
+    p.files->writeFile(root + "\\Template\\Index.htm", kIndexTemplate, files::WriteMode::Replace);
+    p.files->writeFile(root + "\\Template\\Error.htm", kErrorTemplate, files::WriteMode::Replace);
+    p.files->writeFile(root + "\\Template\\Other\\ReadMe.txt", kOtherReadme, files::WriteMode::Replace);
+
+    db.execute("INSERT INTO settings(name, value) VALUES ('seeded', '1')");
+    transaction.commit();
+}
+
+StoredFaults& EmbeddedPlatform::faults() { return *parts_->faults; }
+
+Services EmbeddedPlatform::services() {
+    return {parts_->directory, parts_->advapi32, parts_->random, parts_->ansi};
+}
+
+ObjectFactory EmbeddedPlatform::objects() {
+    auto store = store_;
+    auto faults = parts_->faults;
+    auto files = parts_->files;
+    auto ansi = parts_->ansi;
+    return [store, faults, files, ansi](std::string_view progId) -> automation::ObjectRef {
+        faults->check("CreateObject", progId);
+        if (automation::equalsIgnoreCase(progId, "Scripting.FileSystemObject")) {
+            return files::makeFileSystemObject(files, ansi, faults);
+        }
+        if (automation::equalsIgnoreCase(progId, "WScript.Network")) {
+            return makeNetworkObject(store, faults);
+        }
+        return nullptr;
+    };
+}
+
+nlohmann::json EmbeddedPlatform::dump() {
+    auto settings = store_->settings();
+    nlohmann::json document = {{"settings",
+                                {{"computer", settings.computerName},
+                                 {"iis", settings.iisVersion},
+                                 {"code_page", settings.codePage},
+                                 {"master_site_root", settings.masterSiteRoot},
+                                 {"drives", settings.drives}}}};
+    for (auto* module : parts_->modules()) document[std::string(module->name())] = module->dump();
+    return document;
+}
+
+void EmbeddedPlatform::load(const nlohmann::json& document) {
+    if (!document.is_object()) throw LoadError("the state document must be a JSON object");
+    for (const auto& [key, value] : document.items()) {
+        bool known = key == "settings";
+        for (auto* module : parts_->modules()) known = known || key == module->name();
+        if (!known) throw LoadError(key + ": not a part of the platform's state");
+    }
+    Transaction transaction(store_->db());
+    if (document.contains("settings")) {
+        const auto& given = document.at("settings");
+        if (!given.is_object()) throw LoadError("settings: must be an object");
+        auto settings = store_->settings();
+        try {
+            settings.computerName = given.value("computer", settings.computerName);
+            settings.iisVersion = given.value("iis", settings.iisVersion);
+            settings.codePage = given.value("code_page", settings.codePage);
+            settings.masterSiteRoot = given.value("master_site_root", settings.masterSiteRoot);
+            settings.drives = given.value("drives", settings.drives);
+        } catch (const nlohmann::json::exception& error) {
+            throw LoadError(std::string("settings: ") + error.what());
+        }
+        if (settings.computerName.empty()) throw LoadError("settings.computer: must not be empty");
+        if (settings.iisVersion != 5 && settings.iisVersion != 6) {
+            throw LoadError("settings.iis: must be 5 or 6");
+        }
+        store_->saveSettings(settings);
+    }
+    for (auto* module : parts_->modules()) {
+        auto name = std::string(module->name());
+        if (document.contains(name)) module->load(document.at(name));
+    }
+    transaction.commit();
+}
+
+}  // namespace tarnwick::platform::embedded
