@@ -11,3 +11,8 @@ for preset in debug asan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j 2
 done
+
+# The Windows deliverables: cross-built and tested under Wine.
+if [ -f scripts/test-windows.sh ]; then
+  bash scripts/test-windows.sh
+fi
