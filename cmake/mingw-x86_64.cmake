@@ -1,0 +1,18 @@
+# Cross-compiling for Windows (x86_64) with mingw-w64 (the posix thread model, for
+# std::mutex and std::thread).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(TARNWICK_MINGW_TRIPLE x86_64-w64-mingw32)
+
+set(CMAKE_C_COMPILER ${TARNWICK_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TARNWICK_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${TARNWICK_MINGW_TRIPLE}-windres)
+find_program(TARNWICK_WIDL ${TARNWICK_MINGW_TRIPLE}-widl REQUIRED)
+# widl writes the type library for this pointer size.
+set(TARNWICK_WIDL_BITS --win64)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TARNWICK_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

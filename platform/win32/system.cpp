@@ -1,0 +1,64 @@
+// The system's cryptographic generator and ANSI code page, and the services
+// assembled for the component.
+#include <windows.h>
+#include <ntsecapi.h>
+
+#include "automation/error.h"
+#include "platform/win32/com_values.h"
+#include "platform/win32/services.h"
+
+namespace tarnwick::platform::win32 {
+
+namespace {
+
+class SystemRandom final : public RandomSource {
+public:
+    void fill(std::span<uint8_t> bytes) override {
+        // RtlGenRandom takes at most a ULONG at a time.
+        while (!bytes.empty()) {
+            auto chunk = bytes.first(std::min<size_t>(bytes.size(), 1u << 20));
+            if (!RtlGenRandom(chunk.data(), static_cast<ULONG>(chunk.size()))) {
+                automation::raise(automation::errors::kUnexpected,
+                                  "The system's random generator failed");
+            }
+            bytes = bytes.subspan(chunk.size());
+        }
+    }
+};
+
+class SystemAnsiCodePage final : public AnsiCodePage {
+public:
+    unsigned codePage() const override { return GetACP(); }
+    std::string fromUtf8(std::string_view text) override {
+        auto wide = toWide(text);
+        if (wide.empty()) return {};
+        int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                       nullptr, 0, nullptr, nullptr);
+        std::string ansi(static_cast<size_t>(size), '\0');
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(),
+                            size, nullptr, nullptr);
+        return ansi;
+    }
+    std::string toUtf8(std::string_view text) override {
+        if (text.empty()) return {};
+        int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0);
+        std::wstring wide(static_cast<size_t>(size), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                            size);
+        return win32::toUtf8(wide);
+    }
+};
+
+}  // namespace
+
+std::shared_ptr<RandomSource> makeRandomSource() { return std::make_shared<SystemRandom>(); }
+std::shared_ptr<AnsiCodePage> makeAnsiCodePage() {
+    return std::make_shared<SystemAnsiCodePage>();
+}
+
+Services makeServices() {
+    return Services{makeDirectory(), makeAdvapi32(), makeRandomSource(), makeAnsiCodePage()};
+}
+
+}  // namespace tarnwick::platform::win32
