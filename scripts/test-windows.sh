@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The Windows deliverables: cross-builds Tarnwick.dll for x86_64 and i686 with
+# mingw-w64, checks each DLL's exports and imports against the lists in
+# windows/, and runs the tests under Wine (x86_64 only; see tests/wine/run.sh).
+#
+#   bash scripts/test-windows.sh                 build, check, test
+#   bash scripts/test-windows.sh --update-lists  rewrite windows/*.txt from the built DLLs
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+update_lists=false
+[ "${1:-}" = "--update-lists" ] && update_lists=true
+
+# Never wine32: this kernel cannot run 32-bit programs, and with wine32
+# installed the wine loader picks the 32-bit side and fails.
+packages=(
+  cmake ninja-build nlohmann-json3-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+  libwine-dev wine64
+)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build() {  # build <folder> <toolchain> <wine tests ON|OFF> <targets...>
+  local dir=$1 toolchain=$2 tests=$3
+  shift 3
+  cmake -S windows -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" -DTARNWICK_WINE_TESTS="$tests" >/dev/null
+  cmake --build "$dir" -j 2 --target "$@"
+}
+
+echo "== cross-build x86_64"
+build build/win64 mingw-x86_64.cmake ON all
+echo "== cross-build i686"
+build build/win32 mingw-i686.cmake OFF tarnwick_com
+
+# The DLL's exported names, one a line.
+exports_of() {
+  x86_64-w64-mingw32-objdump -p "$1" | awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && /^\t\[/ {print $NF; next} on {on=0}' | sort
+}
+# The DLL's imports as DLL!function, DLL names in lower case, one a line.
+imports_of() {
+  x86_64-w64-mingw32-objdump -p "$1" | awk '
+    /^\tDLL Name: / {dll=tolower($3); next}
+    /^\tvma:/ {next}
+    dll != "" && /^\t[0-9a-f]+[ \t]+[0-9]+[ \t]+[^ \t]+$/ {print dll "!" $NF; next}
+    /^$/ {dll=""}' | sort -u
+}
+
+check_list() {  # check_list <what> <committed list> <actual text>
+  local what=$1 list=$2 actual=$3
+  if $update_lists; then
+    printf '%s\n' "$actual" > "$list"
+    echo "wrote $list"
+    return
+  fi
+  if ! diff -u "$list" <(printf '%s\n' "$actual"); then
+    echo "FAIL: $what differs from $list (lines with + are new; if deliberate, run with --update-lists)" >&2
+    exit 1
+  fi
+  echo "ok: $what match $list"
+}
+
+echo "== exports and imports"
+for arch in x86_64:build/win64 i686:build/win32; do
+  name=${arch%%:*}
+  dll=${arch#*:}/com/Tarnwick.dll
+  check_list "exports of the $name DLL" windows/exports.txt "$(exports_of "$dll")"
+  check_list "imports of the $name DLL" "windows/imports-$name.txt" "$(imports_of "$dll")"
+done
+$update_lists && exit 0
+
+echo "== tests under Wine"
+bash tests/wine/run.sh build/win64

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Tests of Tarnwick.dll under Wine (x86_64), in a fresh prefix that is removed
+# afterwards:
+#   1. regsvr32 registers the type library, the ProgID and the class
+#      (apartment threaded); regsvr32 /u removes all of it; both checked in
+#      the registry, twice over.
+#   2. VBScript pages in our ASP page host (page_host.exe) call the members
+#      by name and check the results' types, the by-reference DefaultDoc and
+#      the error page (tests/wine/pages/*.asp).
+# Usage: tests/wine/run.sh <x86_64 build folder>
+set -euo pipefail
+build=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+[ -x "$wine" ] || wine=$(command -v wine64)
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
+
+export WINEPREFIX=$(mktemp -d /tmp/tarnwick-wine.XXXXXX)
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all
+cleanup() {
+  "$wineserver" -k >/dev/null 2>&1 || true
+  rm -rf "$WINEPREFIX"
+}
+trap cleanup EXIT
+"$wineserver" -p
+"$wine" wineboot -i >/dev/null 2>&1
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+ok() { echo "ok: $*"; }
+
+# The Windows path of a file of this machine.
+winpath() { echo "Z:$(printf '%s' "$1" | tr / '\\')"; }
+
+# A copy of the DLL inside the prefix, as an installer puts it in the system folder.
+dll_dir="$WINEPREFIX/drive_c/Tarnwick"
+mkdir -p "$dll_dir"
+cp "$build/com/Tarnwick.dll" "$dll_dir/"
+dll='C:\Tarnwick\Tarnwick.dll'
+
+clsid='{29FC1B48-12F0-4CFE-B77A-668BD75A084E}'
+libid='{1B3CB9D5-DCCE-4C20-869E-F49011668C18}'
+iid='{A3968187-6344-4FED-8EC6-0B3C0B652FE2}'
+asp_context='{D97A6DA0-A868-11CF-83AE-00B0C90C2BD8}'
+
+reg_value() {  # reg_value <key> [<value name>]: the value's data, or nothing
+  local out
+  if [ $# -gt 1 ]; then
+    out=$("$wine" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r') || return 0
+  else
+    out=$("$wine" reg query "$1" /ve 2>/dev/null | tr -d '\r') || return 0
+  fi
+  printf '%s\n' "$out" | sed -n 's/^ *[^ ].*  *REG_[A-Z_]*  *//p' | head -1
+}
+key_exists() { "$wine" reg query "$1" >/dev/null 2>&1; }
+
+expect_value() {  # expect_value <key> <value name or ""> <expected>
+  local actual
+  if [ -n "$2" ]; then actual=$(reg_value "$1" "$2"); else actual=$(reg_value "$1"); fi
+  if [ "$actual" = "$3" ]; then ok "$1 ${2:-(default)} = $3"; else fail "$1 ${2:-(default)}: expected '$3', found '$actual'"; fi
+}
+
+check_registered() {
+  expect_value 'HKCR\Tarnwick.Control' "" 'Tarnwick.Control'
+  expect_value 'HKCR\Tarnwick.Control\CLSID' "" "$clsid"
+  expect_value "HKCR\\CLSID\\$clsid\\InprocServer32" "" "$dll"
+  expect_value "HKCR\\CLSID\\$clsid\\InprocServer32" ThreadingModel Apartment
+  expect_value "HKCR\\CLSID\\$clsid\\ProgID" "" 'Tarnwick.Control'
+  expect_value "HKCR\\CLSID\\$clsid\\TypeLib" "" "$libid"
+  expect_value "HKCR\\TypeLib\\$libid\\1.0" "" 'Tarnwick'
+  expect_value "HKCR\\TypeLib\\$libid\\1.0\\0\\win64" "" "$dll"
+  expect_value "HKCR\\Interface\\$iid" "" '_Control'
+  expect_value "HKCR\\Interface\\$iid\\TypeLib" "" "$libid"
+  # The ASP context's interface belongs to ASP: our library must not claim it.
+  if key_exists "HKCR\\Interface\\$asp_context"; then
+    fail "registration wrote the ASP ScriptingContext interface"
+  else
+    ok "the ASP ScriptingContext interface is left alone"
+  fi
+}
+
+check_unregistered() {
+  local key
+  for key in 'HKCR\Tarnwick.Control' "HKCR\\CLSID\\$clsid" "HKCR\\TypeLib\\$libid" "HKCR\\Interface\\$iid"; do
+    if key_exists "$key"; then fail "$key remains after regsvr32 /u"; else ok "$key removed"; fi
+  done
+}
+
+echo "== registration"
+for round in 1 2; do
+  if "$wine" regsvr32 /s "$dll"; then ok "regsvr32 (round $round)"; else fail "regsvr32 (round $round)"; fi
+  check_registered
+  if "$wine" regsvr32 /s /u "$dll"; then ok "regsvr32 /u (round $round)"; else fail "regsvr32 /u (round $round)"; fi
+  check_unregistered
+done
+
+echo "== pages"
+"$wine" regsvr32 /s "$dll" || fail "regsvr32 before the pages"
+cp "$build/tests-wine/page_host.exe" "$dll_dir/"
+for page in "$here"/pages/*.asp; do
+  if "$wine" 'C:\Tarnwick\page_host.exe' "$(winpath "$page")" | tr -d '\r'; then
+    ok "page $(basename "$page")"
+  else
+    fail "page $(basename "$page")"
+  fi
+done
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed under Wine" >&2
+  exit 1
+fi
+echo "all Wine checks passed"
