@@ -4,7 +4,8 @@
 #   1. regsvr32 registers the type library, the ProgID and the class
 #      (apartment threaded); regsvr32 /u removes all of it; both checked in
 #      the registry, twice over.
-#   2. VBScript pages in our ASP page host (page_host.exe) call the members
+#   2. The type library embedded in the DLL matches component/members.cpp.
+#   3. VBScript pages in our ASP page host (page_host.exe) call the members
 #      by name and check the results' types, the by-reference DefaultDoc and
 #      the error page (tests/wine/pages/*.asp).
 # Usage: tests/wine/run.sh <x86_64 build folder>
@@ -96,6 +97,14 @@ for round in 1 2; do
   if "$wine" regsvr32 /s /u "$dll"; then ok "regsvr32 /u (round $round)"; else fail "regsvr32 /u (round $round)"; fi
   check_unregistered
 done
+
+echo "== type library against the member table"
+cp "$build/tests-wine/typelib_check.exe" "$dll_dir/"
+if "$wine" 'C:\Tarnwick\typelib_check.exe' "$dll" | tr -d '\r'; then
+  ok "type library"
+else
+  fail "type library"
+fi
 
 echo "== pages"
 "$wine" regsvr32 /s "$dll" || fail "regsvr32 before the pages"
