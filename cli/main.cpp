@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "cli/page_runner.h"
+#include "cli/setup_command.h"
 #include "cli/site_commands.h"
 #include "platform/embedded/embedded_platform.h"
 
@@ -87,6 +88,7 @@ int main(int argc, char** argv) {
 
     int exitCode = 0;
     tarnwick::cli::addSiteCommands(app, folder, exitCode);
+    tarnwick::cli::addSetupCommand(app, folder, exitCode);
 
     try {
         app.parse(argc, argv);

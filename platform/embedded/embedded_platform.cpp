@@ -11,6 +11,7 @@
 #include "platform/embedded/files/random_source.h"
 #include "platform/embedded/metabase/metabase.h"
 #include "platform/embedded/session_store.h"
+#include "platform/embedded/system/embedded_system.h"
 
 namespace tarnwick::platform::embedded {
 
@@ -58,9 +59,11 @@ struct EmbeddedPlatform::Parts {
     std::shared_ptr<files::EmbeddedAdvapi32> advapi32;
     std::shared_ptr<files::SystemRandomSource> random;
     std::shared_ptr<EmbeddedDirectory> directory;
+    std::shared_ptr<system::EmbeddedSystem> system;
 
     std::vector<StateModule*> modules() {
-        return {sessions.get(), metabase.get(), accounts.get(), filesState.get(), faults.get()};
+        return {sessions.get(), metabase.get(), accounts.get(), filesState.get(), system.get(),
+                faults.get()};
     }
 };
 
@@ -77,6 +80,7 @@ EmbeddedPlatform::EmbeddedPlatform(std::shared_ptr<Store> store)
     p.advapi32 = std::make_shared<files::EmbeddedAdvapi32>(p.files, p.accounts, p.ansi, p.faults);
     p.random = std::make_shared<files::SystemRandomSource>();
     p.directory = std::make_shared<EmbeddedDirectory>(p.metabase, p.accounts);
+    p.system = std::make_shared<system::EmbeddedSystem>(store_, p.files, p.faults);
 }
 
 EmbeddedPlatform::~EmbeddedPlatform() = default;
@@ -142,12 +146,15 @@ void EmbeddedPlatform::seedDefaults() {
     p.files->writeFile(root + "\\Template\\Index.htm", kIndexTemplate, files::WriteMode::Replace);
     p.files->writeFile(root + "\\Template\\Error.htm", kErrorTemplate, files::WriteMode::Replace);
     p.files->writeFile(root + "\\Template\\Other\\ReadMe.txt", kOtherReadme, files::WriteMode::Replace);
+    p.system->seedDefaults();
 
     db.execute("INSERT INTO settings(name, value) VALUES ('seeded', '1')");
     transaction.commit();
 }
 
 StoredFaults& EmbeddedPlatform::faults() { return *parts_->faults; }
+
+std::shared_ptr<system::EmbeddedSystem> EmbeddedPlatform::system() { return parts_->system; }
 
 Services EmbeddedPlatform::services() {
     return {parts_->directory, parts_->advapi32, parts_->random, parts_->ansi};

@@ -15,6 +15,10 @@
 
 namespace tarnwick::platform::embedded {
 
+namespace system {
+class EmbeddedSystem;
+}
+
 class EmbeddedPlatform {
 public:
     // Opens the platform in `folder`, making a fresh one with the default
@@ -36,6 +40,8 @@ public:
     Services services();
     // Server.CreateObject: "Scripting.FileSystemObject" and "WScript.Network".
     ObjectFactory objects();
+    // Data sources, started processes, COM registrations, the installer's folder.
+    std::shared_ptr<system::EmbeddedSystem> system();
 
     // The whole state; `load` replaces it all or changes nothing (LoadError).
     nlohmann::json dump();

@@ -1,0 +1,114 @@
+#include "installer/form.h"
+
+#include "automation/text.h"
+#include "installer/computer_name.h"
+#include "installer/create_directory.h"
+#include "installer/install_log.h"
+#include "installer/messages.h"
+#include "installer/setup.h"
+#include "toolkit/steps.h"
+
+namespace tarnwick::installer {
+
+namespace {
+
+constexpr int kForReading = 1;
+
+// Characters, not bytes: the fields are UTF-8.
+size_t characterCount(std::string_view text) {
+    size_t count = 0;
+    for (unsigned char c : text) count += (c & 0xC0) != 0x80;
+    return count;
+}
+
+// Whether the Serv-U folder holds a ServUDaemon.ini that can be opened; the
+// file is only opened for reading and closed again.
+bool servUConfigurationReadable(SetupSystem& system, const std::string& folder) {
+    automation::ErrorState err;
+    auto fileSystem = toolkit::objectStep(
+        err, [&] { return automation::Variant(system.createObject("Scripting.FileSystemObject")); });
+    auto stream = toolkit::objectStep(err, [&] {
+        return toolkit::use(fileSystem).call("OpenTextFile", {folder + "\\ServUDaemon.ini", kForReading});
+    });
+    if (!stream) return false;
+    err.attempt([&] { stream->call("Close"); });
+    return true;
+}
+
+}  // namespace
+
+void SetupForm::ShowErr(std::string_view message) { view_.setCaption(message); }
+
+void SetupForm::Form_Load() {
+    view_.setCaption(messages::kWindowCaption);
+    fields.Text1 = GetLocalComputerName(system_);
+    fields.Text2 = "";
+    fields.Text3 = "";
+    fields.Text5 = messages::kChooseFolderPrompt;
+    fields.Text6 = "data.mdb";
+    fields.Text7 = "tarnwick";
+}
+
+std::optional<std::string_view> SetupForm::inputError() const {
+    const auto& f = fields;
+    for (const auto* text : {&f.Text1, &f.Text2, &f.Text3, &f.Text5, &f.Text6, &f.Text7}) {
+        if (text->empty()) return messages::kFillInAgain;
+    }
+    if (f.Text5 == messages::kChooseFolderPrompt) return messages::kChooseServU;
+    if (characterCount(f.Text2) > kMaxDomainLength) return messages::kDomainTooLong;
+    if (f.Text2.find('.') == std::string::npos) return messages::kDomainInvalid;
+    // The install log joins these with ";".
+    for (const auto* logged : {&f.Text2, &f.Text3, &f.Text7}) {
+        if (logged->find(';') != std::string::npos) return messages::kNoSemicolons;
+    }
+    return std::nullopt;
+}
+
+bool SetupForm::Command1_Click() {
+    // 1. - 5. (and ";" kept out of the log).
+    const FormFields values = fields;
+    if (auto error = inputError()) {
+        ShowErr(*error);
+        return false;
+    }
+    // 6.
+    if (!servUConfigurationReadable(system_, values.Text5)) {
+        view_.messageBox(messages::kWrongServUFolder);
+        return false;
+    }
+    // 7.
+    automation::ErrorState err;
+    auto fileSystem = toolkit::objectStep(
+        err, [&] { return automation::Variant(system_.createObject("Scripting.FileSystemObject")); });
+    std::string failure = fileSystem ? CreateDirectory(*fileSystem, values.Text3)
+                                     : automation::toText(err.description());
+    if (!failure.empty()) ShowErr(std::string(messages::kFolderNotCreated) + failure);
+    // 8.
+    return Setup(system_, [this](std::string_view message) { ShowErr(message); },
+                 {values.Text1, values.Text2, values.Text3, values.Text4, values.Text7, values.Text6,
+                  values.Text5});
+}
+
+void SetupForm::Command2_Click() {
+    auto chosen = view_.browseForFolder(messages::kFolderPickerTitle, kOnlyFileSystemFolders);
+    if (chosen) fields.Text5 = TrimAtNull(*chosen);
+}
+
+bool SetupForm::Command3_Click() { return Uninstall(system_, view_); }
+
+void SetupForm::Label_Click(int label) {
+    switch (label) {
+        case 2: view_.messageBox(messages::kDomainHelp); break;
+        case 3: view_.messageBox(messages::kFolderHelp); break;
+        case 4: view_.messageBox(messages::kPoolHelp); break;
+        case 5: view_.messageBox(messages::kServUHelp); break;
+        case 6:
+            view_.shellExecute("open", messages::kMakerAddress, "", "", kShowNormally);
+            break;
+        case 7: view_.messageBox(messages::kDatabaseHelp); break;
+        case 8: view_.messageBox(messages::kDataSourceHelp); break;
+        default: break;  // Label1 has no click action
+    }
+}
+
+}  // namespace tarnwick::installer

@@ -1,0 +1,38 @@
+// The install log, Log.ini in the installer's folder: one line of four
+// fields joined by ";" (account, site number, site folder, data source), and
+// the uninstallation that reads it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "automation/dispatch.h"
+#include "automation/error.h"
+#include "installer/form_view.h"
+#include "installer/setup_system.h"
+
+namespace tarnwick::installer {
+
+inline constexpr std::string_view kLogFileName = "Log.ini";
+
+struct LogEntry {
+    std::string account;
+    std::string siteNumber;
+    std::string siteFolder;
+    std::string dataSourceName;
+};
+
+// The line as written; the input checks keep ";" out of every field.
+std::string logLine(const LogEntry& entry);
+
+// Step 22 of Setup: replaces the log in `installerFolder`.
+void writeInstallLog(automation::ErrorState& err, automation::Dispatch& fileSystem,
+                     const std::string& installerFolder, const LogEntry& entry);
+
+// The uninstall button: removes the account, the site and the site folder
+// that the log names, then the log, confirming each step in a message box.
+// False when there is no log to act on (nothing is removed then).
+bool Uninstall(SetupSystem& system, FormView& view);
+
+}  // namespace tarnwick::installer

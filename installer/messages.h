@@ -1,0 +1,65 @@
+// Every text the installer shows: window captions and labels, help messages,
+// status messages and message boxes.
+#pragma once
+
+#include <string_view>
+
+namespace tarnwick::installer::messages {
+
+// The window.
+inline constexpr std::string_view kWindowCaption = "Quorvel安装程序";
+inline constexpr std::string_view kChooseFolderPrompt = "请选择正确目录";
+inline constexpr std::string_view kFolderPickerTitle = "请选择文件夹";
+inline constexpr std::string_view kMakerNotice = "Tarnwick 主机控制面板 http://www.tarnwick.example/";
+inline constexpr std::string_view kMakerAddress = "http://www.tarnwick.example/";
+
+// Help labels.
+inline constexpr std::string_view kDomainHelp =
+    "请输入正确的域名,注意:域名长度不可以大于14位,否则系统无法创建管理员帐号!";
+inline constexpr std::string_view kFolderHelp = "如果不存在,系统将创建!";
+inline constexpr std::string_view kPoolHelp =
+    "如果是 2003 系统请填写些信息,如果是 2000 系统请不要填写,不然无法正常安装!";
+inline constexpr std::string_view kServUHelp = "请指定 SERV-U 的安装目录!";
+inline constexpr std::string_view kDatabaseHelp = "请自定义系统将要使用的数据库名称,以防非法下载!";
+inline constexpr std::string_view kDataSourceHelp = "请自定义一个数据源名,以防被猜测到!";
+
+// Checks of the install button.
+inline constexpr std::string_view kFillInAgain = "请 从 新 填 写 参 数!!";
+inline constexpr std::string_view kChooseServU = "请指定 SERVU 的安装目录!";
+inline constexpr std::string_view kDomainTooLong = "对不起,你绑定的域名太长了!";
+inline constexpr std::string_view kDomainInvalid = "你输入的域名不是合法域名!";
+// The install log separates its fields with ";", so no logged value may hold one.
+inline constexpr std::string_view kNoSemicolons =
+    "对不起,绑定域名、安装目录和数据源名中不可以含有分号(;)!";
+inline constexpr std::string_view kWrongServUFolder = "你所选择的 Serv-U 路径不正确!";
+inline constexpr std::string_view kFolderNotCreated = "网站目录创建失败: ";
+
+// Installation.
+inline constexpr std::string_view kCannotLoadW3svc = "无法加载W3SVC服务!";
+inline constexpr std::string_view kDomainTaken = "你所要绑定的域名已存在!";
+inline constexpr std::string_view kNoSiteNumber = "无法分配新的站点编号,请检查 IIS 配置!";
+inline constexpr std::string_view kCreatingAccount = "开始创建 NT 帐号...";
+inline constexpr std::string_view kAccountNotCreated = "创建 NT 帐号失败!";
+inline constexpr std::string_view kAccountNotInGroup = "设置NT帐号属性失败!";
+inline constexpr std::string_view kAccountCreated = "NT 帐号创建成功...";
+inline constexpr std::string_view kPermissionsNotSet = "网站安全设置权限设置出错!";
+inline constexpr std::string_view kPermissionsSet = "目录安全性设置成功...";
+inline constexpr std::string_view kPoolInstalled = "应用程序池安装完毕...";
+inline constexpr std::string_view kRootNotCreated = "主目录创建时出错!";
+inline constexpr std::string_view kSiteNotStarted = "启动站点时出错,请联系管理员!";
+inline constexpr std::string_view kCopyingFiles = "开始复制文件...";
+inline constexpr std::string_view kRegisteringComponent = "开始注册组件...";
+inline constexpr std::string_view kCreatingDataSource = "创建 ODBC 数据源...";
+inline constexpr std::string_view kConfiguringServU = "开始配置 Serv-U 信息...";
+inline constexpr std::string_view kWritingLog = "请稍等.正在创建安装日志...";
+inline constexpr std::string_view kInstalled = "恭喜你,主控站安装成功!";
+
+// Uninstallation.
+inline constexpr std::string_view kNoLog = "你可能没有安装过本系统或你把本目录下的 Log.ini 删除了!";
+inline constexpr std::string_view kLogDamaged = "安装日志 Log.ini 的内容不正确,系统无法卸载!";
+inline constexpr std::string_view kAccountDeleted = "NT 帐号已删除...";
+inline constexpr std::string_view kSiteDeleted = "主控端已删除...";
+inline constexpr std::string_view kFolderDeleted = "网站目录已删除...";
+inline constexpr std::string_view kUninstalled = "恭喜你,卸载成功!";
+
+}  // namespace tarnwick::installer::messages

@@ -1,0 +1,117 @@
+// The installer window: Form_Load, the help labels, the folder picker, and
+// the checks of the install button in their order.
+#include "installer_fixture.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using Checks = InstallerFixture;
+
+TEST_F(Checks, FormLoadFillsTheDefaults) {
+    form.Form_Load();
+    EXPECT_EQ(view.caption(), msg::kWindowCaption);
+    EXPECT_EQ(form.fields.Text1, "WEBHOST");
+    EXPECT_EQ(form.fields.Text5, "请选择正确目录");
+    EXPECT_EQ(form.fields.Text6, "data.mdb");
+    EXPECT_EQ(form.fields.Text7, "tarnwick");
+    EXPECT_EQ(form.fields.Text2 + form.fields.Text3 + form.fields.Text4, "");
+}
+
+TEST_F(Checks, AnUnreadableComputerNameLeavesText1EmptyAndTheInstallIsRefused) {
+    inject("GetComputerNameA", "*", 5);
+    fillIn();
+    EXPECT_EQ(form.fields.Text1, "");
+    EXPECT_FALSE(form.Command1_Click());
+    EXPECT_EQ(view.caption(), "请 从 新 填 写 参 数!!");
+}
+
+// Each case changes the valid fields and names the message the first
+// failing check shows; nothing may have been created.
+struct CheckCase {
+    const char* name;
+    std::function<void(installer::FormFields&)> change;
+    std::string_view message;
+};
+
+TEST_F(Checks, RunInOrderAndStopBeforeAnythingIsCreated) {
+    const CheckCase cases[] = {
+        {"empty data source name", [](auto& f) { f.Text7 = ""; }, msg::kFillInAgain},
+        {"empty database name and no Serv-U", [](auto& f) { f.Text6 = ""; f.Text5 = "请选择正确目录"; },
+         msg::kFillInAgain},
+        {"no Serv-U folder chosen, long domain",
+         [](auto& f) { f.Text5 = "请选择正确目录"; f.Text2 = "abcdefghij.example"; }, msg::kChooseServU},
+        {"15 characters", [](auto& f) { f.Text2 = "abcdefghij.test"; }, msg::kDomainTooLong},
+        {"no dot, too long wins", [](auto& f) { f.Text2 = "localhostlocalhost"; }, msg::kDomainTooLong},
+        {"no dot", [](auto& f) { f.Text2 = "localhost"; }, msg::kDomainInvalid},
+        {"; in the domain", [](auto& f) { f.Text2 = "a;b.test"; }, msg::kNoSemicolons},
+        {"; in the folder", [](auto& f) { f.Text3 = "D:\\a;b"; }, msg::kNoSemicolons},
+        {"; in the data source", [](auto& f) { f.Text7 = "x;y"; }, msg::kNoSemicolons},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        view.events.clear();
+        fillIn();
+        c.change(form.fields);
+        auto before = form.fields;
+        EXPECT_FALSE(form.Command1_Click());
+        EXPECT_EQ(view.caption(), c.message);
+        EXPECT_TRUE(messages().empty());
+        EXPECT_EQ(form.fields.Text2, before.Text2);
+        EXPECT_FALSE(exists("D:\\Panel"));
+    }
+    EXPECT_FALSE(accountExists("ADMIN_PANEL.TEST"));
+}
+
+TEST_F(Checks, DomainLimitsAndAnEmptyPoolAreAccepted) {
+    for (auto [domain, folder] : {std::pair{"abcdefghi.test", "D:\\P14"}, {"a.", "D:\\PA"}}) {
+        SCOPED_TRACE(domain);
+        fillIn();
+        form.fields.Text2 = domain;
+        form.fields.Text3 = folder;
+        form.fields.Text4 = "";
+        EXPECT_TRUE(form.Command1_Click());
+        EXPECT_EQ(view.caption(), msg::kInstalled);
+    }
+    EXPECT_TRUE(accountExists("ADMIN_ABCDEFGHI.TEST"));
+    EXPECT_TRUE(accountExists("ADMIN_A."));
+}
+
+TEST_F(Checks, AServUFolderWithoutItsIniIsAMessageBoxAndCreatesNothing) {
+    fillIn();
+    form.fields.Text5 = "D:\\";
+    EXPECT_FALSE(form.Command1_Click());
+    EXPECT_EQ(messages(), std::vector<std::string>{"你所选择的 Serv-U 路径不正确!"});
+    EXPECT_EQ(captions(), std::vector<std::string>{std::string(msg::kWindowCaption)});
+    EXPECT_FALSE(exists("D:\\Panel"));
+}
+
+TEST_F(Checks, TheServUIniIsLeftAsItWas) {
+    auto ini = std::string(kServU) + "\\ServUDaemon.ini";
+    auto before = bytes(ini);
+    fillIn();
+    EXPECT_TRUE(form.Command1_Click());
+    EXPECT_EQ(bytes(ini), before);
+}
+
+TEST_F(Checks, HelpLabelsShowTheirMessagesAndLabel6OpensTheWebPage) {
+    for (int label = 1; label <= 8; ++label) form.Label_Click(label);
+    EXPECT_EQ(messages(), (std::vector<std::string>{
+                              std::string(msg::kDomainHelp), "如果不存在,系统将创建!",
+                              std::string(msg::kPoolHelp), "请指定 SERV-U 的安装目录!",
+                              std::string(msg::kDatabaseHelp), "请自定义一个数据源名,以防被猜测到!"}));
+    EXPECT_EQ(view.texts(Kind::ShellExecute),
+              std::vector<std::string>{"open " + std::string(msg::kMakerAddress)});
+}
+
+TEST_F(Checks, TheFolderPickerFillsText5UnlessCancelled) {
+    form.Form_Load();
+    form.Command2_Click();
+    EXPECT_EQ(form.fields.Text5, "请选择正确目录");
+    EXPECT_EQ(view.texts(Kind::FolderPicker), std::vector<std::string>{"请选择文件夹"});
+    view.folderChoice = std::string("D:\\Serv-U\0junk", 14);
+    form.Command2_Click();
+    EXPECT_EQ(form.fields.Text5, "D:\\Serv-U");
+}
+
+}  // namespace
+}  // namespace tarnwick::testing

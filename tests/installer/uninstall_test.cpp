@@ -1,0 +1,121 @@
+// The uninstall button: what the install log names is removed, each step
+// confirmed in a message box, and exactly the documented leftovers remain.
+#include "installer/install_log.h"
+#include "installer_fixture.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+using nlohmann::json;
+
+const Strings kAllMessages = {"NT 帐号已删除...", "主控端已删除...", "网站目录已删除...",
+                              "恭喜你,卸载成功!"};
+
+bool siteExists(embedded::EmbeddedPlatform& platform, int number) {
+    try {
+        platform.services().directory->bind("IIS://WEBHOST/W3SVC/" + std::to_string(number));
+        return true;
+    } catch (const automation::AutomationError&) {
+        return false;
+    }
+}
+
+using Uninstall = InstallerFixture;
+
+TEST_F(Uninstall, WithoutALogNothingIsRemoved) {
+    form.Form_Load();
+    EXPECT_FALSE(form.Command3_Click());
+    EXPECT_EQ(messages(), Strings{std::string(msg::kNoLog)});
+    EXPECT_TRUE(siteExists(*platform, 1));
+}
+
+TEST_F(Uninstall, InstallThenUninstallLeavesOnlyTheDocumentedItems) {
+    auto before = platform->dump();
+    fillIn();
+    ASSERT_TRUE(form.Command1_Click());
+    ASSERT_TRUE(form.Command3_Click());
+    EXPECT_EQ(messages(), kAllMessages);
+    auto after = platform->dump();
+
+    // Left in place: the data source, the registration with the component's
+    // copy, ServUDaemon.txt, the application pool, and the processes started.
+    auto& systemPart = after["system"];
+    EXPECT_EQ(systemPart["data_sources"].size(), 1u);
+    EXPECT_EQ(systemPart["registrations"].size(), 1u);
+    EXPECT_EQ(systemPart["processes"].size(), 2u);
+    systemPart["data_sources"] = json::array();
+    systemPart["registrations"] = json::array();
+    systemPart["processes"] = json::array();
+
+    auto& files = after["files"]["files"];
+    EXPECT_TRUE(files.contains("C:\\WINDOWS\\system32\\Tarnwick.Dll"));
+    EXPECT_TRUE(files.contains(std::string(kServU) + "\\ServUDaemon.txt"));
+    files.erase("C:\\WINDOWS\\system32\\Tarnwick.Dll");
+    files.erase(std::string(kServU) + "\\ServUDaemon.txt");
+
+    auto& keys = after["metabase"]["keys"];
+    auto pool = std::find_if(keys.begin(), keys.end(), [](const json& key) {
+        return key.value("path", "") == "/LM/W3SVC/AppPools/PanelPool";
+    });
+    ASSERT_NE(pool, keys.end()) << keys.dump();
+    keys.erase(pool);
+
+    // A removed account's relative identifier is not handed out again.
+    EXPECT_EQ(after["accounts"]["nextRid"], before["accounts"]["nextRid"].get<int>() + 1);
+    after["accounts"]["nextRid"] = before["accounts"]["nextRid"];
+
+    EXPECT_EQ(after, before) << json::diff(before, after).dump(1);
+}
+
+TEST_F(Uninstall, AfterTheFolderWasRemovedByHandTheRestStillGoes) {
+    fillIn();
+    ASSERT_TRUE(form.Command1_Click());
+    embedded::files::FileSystem(platform->sharedStore()).deleteFolder("D:\\Panel", true);
+    EXPECT_TRUE(form.Command3_Click());
+    EXPECT_EQ(messages(), kAllMessages);
+    EXPECT_FALSE(accountExists("ADMIN_PANEL.TEST"));
+    EXPECT_FALSE(siteExists(*platform, 2));
+    EXPECT_FALSE(exists("C:\\Setup\\Log.ini"));
+
+    // The log is gone: a second press finds nothing to do.
+    view.events.clear();
+    EXPECT_FALSE(form.Command3_Click());
+    EXPECT_EQ(messages(), Strings{std::string(msg::kNoLog)});
+}
+
+TEST_F(Uninstall, UsesTheNameTheSystemReportsNotTheTypedOne) {
+    fillIn();
+    form.fields.Text1 = "localhost";
+    ASSERT_TRUE(form.Command1_Click());
+    EXPECT_TRUE(form.Command3_Click());
+    EXPECT_FALSE(accountExists("ADMIN_PANEL.TEST"));
+    EXPECT_FALSE(siteExists(*platform, 2));
+}
+
+TEST_F(Uninstall, ALogWithOnlyTheAccountRemovesTheAccount) {
+    fillIn();
+    ASSERT_TRUE(form.Command1_Click());
+    writeFile("C:\\Setup\\Log.ini", "ADMIN_PANEL.TEST\r\n");
+    EXPECT_TRUE(form.Command3_Click());
+    EXPECT_EQ(messages(), kAllMessages);
+    EXPECT_FALSE(accountExists("ADMIN_PANEL.TEST"));
+    EXPECT_TRUE(siteExists(*platform, 2));
+    EXPECT_TRUE(exists("D:\\Panel\\Web\\Db.asp"));
+    EXPECT_FALSE(exists("C:\\Setup\\Log.ini"));
+}
+
+TEST_F(Uninstall, ALogWhoseValuesHoldSemicolonsIsNotActedOn) {
+    fillIn();
+    ASSERT_TRUE(form.Command1_Click());
+    // Written by hand: the folder field would be read as "D:\Panel" and the
+    // data source as "x", had the site folder been "D:\Panel;x".
+    writeFile("C:\\Setup\\Log.ini", "ADMIN_PANEL.TEST;2;D:\\Panel;x;paneldsn\r\n");
+    EXPECT_FALSE(form.Command3_Click());
+    EXPECT_EQ(messages(), Strings{std::string(msg::kLogDamaged)});
+    EXPECT_TRUE(accountExists("ADMIN_PANEL.TEST"));
+    EXPECT_TRUE(exists("D:\\Panel"));
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
