@@ -36,9 +36,12 @@ int run(embedded::EmbeddedPlatform& platform, const SetupOptions& options) {
     form.Form_Load();
 
     auto& f = form.fields;
-    for (auto [given, field] : {std::pair{&options.computer, &f.Text1}, {&options.domain, &f.Text2},
-                                {&options.folder, &f.Text3}, {&options.pool, &f.Text4},
-                                {&options.servU, &f.Text5}, {&options.database, &f.Text6},
+    for (auto [given, field] : {std::pair{&options.computer, &f.Text1},
+                                {&options.domain, &f.Text2},
+                                {&options.folder, &f.Text3},
+                                {&options.pool, &f.Text4},
+                                {&options.servU, &f.Text5},
+                                {&options.database, &f.Text6},
                                 {&options.dataSource, &f.Text7}}) {
         if (*given) *field = **given;
     }
@@ -61,16 +64,19 @@ void addSetupCommand(CLI::App& app, std::function<std::filesystem::path()> folde
         "its buttons. Prints every caption change and message box; exit code 1 when the "
         "installation or uninstallation stopped.");
     setup->add_option("--computer", options->computer, "计算机名: the computer name (Text1)");
-    setup->add_option("--domain", options->domain, "绑定域名: the master control site's domain (Text2)");
-    setup->add_option("--folder", options->folder, "安装目录: the site folder, e.g. D:\\Panel (Text3)");
+    setup->add_option("--domain", options->domain,
+                      "绑定域名: the master control site's domain (Text2)");
+    setup->add_option("--folder", options->folder,
+                      "安装目录: the site folder, e.g. D:\\Panel (Text3)");
     setup->add_option("--pool", options->pool, "进 程 池: the IIS 6 application pool (Text4)");
     setup->add_option("--servu", options->servU, "SERV-U: the Serv-U folder (Text5)");
     setup->add_option("--db", options->database, "数据库名: the database file name (Text6)");
     setup->add_option("--dsn", options->dataSource, "数据源名: the data source name (Text7)");
     setup->add_option("--pick-servu", options->pick,
                       "Choose the Serv-U folder with the 选择 button's folder picker");
-    setup->add_option("--help-label", options->helpLabels,
-                      "Click a label (2-8) to see its help message; 6 opens the web page")
+    setup
+        ->add_option("--help-label", options->helpLabels,
+                     "Click a label (2-8) to see its help message; 6 opens the web page")
         ->check(CLI::Range(1, 8));
     setup->add_flag("--install", options->install, "Press 安装主控端 (install)");
     setup->add_flag("--uninstall", options->uninstall, "Press 卸载本系统 (uninstall)");

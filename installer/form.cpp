@@ -25,10 +25,12 @@ size_t characterCount(std::string_view text) {
 // file is only opened for reading and closed again.
 bool servUConfigurationReadable(SetupSystem& system, const std::string& folder) {
     automation::ErrorState err;
-    auto fileSystem = toolkit::objectStep(
-        err, [&] { return automation::Variant(system.createObject("Scripting.FileSystemObject")); });
+    auto fileSystem = toolkit::objectStep(err, [&] {
+        return automation::Variant(system.createObject("Scripting.FileSystemObject"));
+    });
     auto stream = toolkit::objectStep(err, [&] {
-        return toolkit::use(fileSystem).call("OpenTextFile", {folder + "\\ServUDaemon.ini", kForReading});
+        return toolkit::use(fileSystem)
+            .call("OpenTextFile", {folder + "\\ServUDaemon.ini", kForReading});
     });
     if (!stream) return false;
     err.attempt([&] { stream->call("Close"); });
@@ -37,7 +39,9 @@ bool servUConfigurationReadable(SetupSystem& system, const std::string& folder) 
 
 }  // namespace
 
-void SetupForm::ShowErr(std::string_view message) { view_.setCaption(message); }
+void SetupForm::ShowErr(std::string_view message) {
+    view_.setCaption(message);
+}
 
 void SetupForm::Form_Load() {
     view_.setCaption(messages::kWindowCaption);
@@ -78,15 +82,16 @@ bool SetupForm::Command1_Click() {
     }
     // 7.
     automation::ErrorState err;
-    auto fileSystem = toolkit::objectStep(
-        err, [&] { return automation::Variant(system_.createObject("Scripting.FileSystemObject")); });
+    auto fileSystem = toolkit::objectStep(err, [&] {
+        return automation::Variant(system_.createObject("Scripting.FileSystemObject"));
+    });
     std::string failure = fileSystem ? CreateDirectory(*fileSystem, values.Text3)
                                      : automation::toText(err.description());
     if (!failure.empty()) ShowErr(std::string(messages::kFolderNotCreated) + failure);
     // 8.
     return Setup(system_, [this](std::string_view message) { ShowErr(message); },
-                 {values.Text1, values.Text2, values.Text3, values.Text4, values.Text7, values.Text6,
-                  values.Text5});
+                 {values.Text1, values.Text2, values.Text3, values.Text4, values.Text7,
+                  values.Text6, values.Text5});
 }
 
 void SetupForm::Command2_Click() {
@@ -94,20 +99,35 @@ void SetupForm::Command2_Click() {
     if (chosen) fields.Text5 = TrimAtNull(*chosen);
 }
 
-bool SetupForm::Command3_Click() { return Uninstall(system_, view_); }
+bool SetupForm::Command3_Click() {
+    return Uninstall(system_, view_);
+}
 
 void SetupForm::Label_Click(int label) {
     switch (label) {
-        case 2: view_.messageBox(messages::kDomainHelp); break;
-        case 3: view_.messageBox(messages::kFolderHelp); break;
-        case 4: view_.messageBox(messages::kPoolHelp); break;
-        case 5: view_.messageBox(messages::kServUHelp); break;
+        case 2:
+            view_.messageBox(messages::kDomainHelp);
+            break;
+        case 3:
+            view_.messageBox(messages::kFolderHelp);
+            break;
+        case 4:
+            view_.messageBox(messages::kPoolHelp);
+            break;
+        case 5:
+            view_.messageBox(messages::kServUHelp);
+            break;
         case 6:
             view_.shellExecute("open", messages::kMakerAddress, "", "", kShowNormally);
             break;
-        case 7: view_.messageBox(messages::kDatabaseHelp); break;
-        case 8: view_.messageBox(messages::kDataSourceHelp); break;
-        default: break;  // Label1 has no click action
+        case 7:
+            view_.messageBox(messages::kDatabaseHelp);
+            break;
+        case 8:
+            view_.messageBox(messages::kDataSourceHelp);
+            break;
+        default:
+            break;  // Label1 has no click action
     }
 }
 

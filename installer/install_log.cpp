@@ -23,8 +23,9 @@ std::string logPath(const std::string& installerFolder) {
 // The first line of the log; nullopt when it cannot be opened or read.
 std::optional<std::string> readLogLine(automation::Dispatch& fileSystem, const std::string& path) {
     ErrorState err;
-    auto stream = toolkit::objectStep(
-        err, [&] { return fileSystem.call("OpenTextFile", {path, kForReading}); });
+    auto stream = toolkit::objectStep(err, [&] {
+        return fileSystem.call("OpenTextFile", {path, kForReading});
+    });
     if (!stream) return std::nullopt;
     auto line = err.attempt([&] { return automation::toText(stream->call("ReadLine")); });
     err.attempt([&] { stream->call("Close"); });
@@ -73,8 +74,9 @@ bool Uninstall(SetupSystem& system, FormView& view) {
 
     // 3., 4. The administrator account.
     const std::string computer = GetLocalComputerName(system);
-    auto user = toolkit::objectStep(
-        err, [&] { return Variant(system.directory().bind("WinNT://" + computer + "/" + field(0))); });
+    auto user = toolkit::objectStep(err, [&] {
+        return Variant(system.directory().bind("WinNT://" + computer + "/" + field(0)));
+    });
     auto parent = toolkit::objectStep(err, [&] {
         return Variant(system.directory().bind(automation::toText(use(user).get("Parent"))));
     });
@@ -83,8 +85,9 @@ bool Uninstall(SetupSystem& system, FormView& view) {
 
     // 5., 6. The master control site.
     err.attempt([&] {
-        system.directory().bind("IIS://" + computer + "/w3svc")->call("Delete",
-                                                                      {"IIsWebServer", field(1)});
+        system.directory()
+            .bind("IIS://" + computer + "/w3svc")
+            ->call("Delete", {"IIsWebServer", field(1)});
     });
     view.messageBox(messages::kSiteDeleted);
 

@@ -70,8 +70,8 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
     auto children = err.attempt([&] { return toolkit::childrenOf(*webService); });
     const auto& sites = children ? *children : std::vector<ObjectRef>{};
     for (const auto& child : sites) {
-        auto isSite = err.attempt(
-            [&] { return automation::toText(child->get("Class")) == "IIsWebServer"; });
+        auto isSite =
+            err.attempt([&] { return automation::toText(child->get("Class")) == "IIsWebServer"; });
         if (!isSite || !*isSite) continue;
         auto bindings = err.attempt([&] { return firstBinding(child->get("ServerBindings")); });
         if (bindings && *bindings && **bindings == binding) {
@@ -96,8 +96,9 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
         });
         if (!err.isSet()) continue;
         err.clear();
-        site = toolkit::objectStep(
-            err, [&] { return webService->call("Create", {"IIsWebServer", siteNumber}); });
+        site = toolkit::objectStep(err, [&] {
+            return webService->call("Create", {"IIsWebServer", siteNumber});
+        });
         if (site) break;
         ++refused;
     }
@@ -105,8 +106,8 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
     // 6. - 9. The administrator account.
     ShowErr(messages::kCreatingAccount);
     if (ifThen(err, [&] {
-            return !toolkit::CreateNtUser(directory, computer, account, password,
-                                          kAccountFullName, kAccountDescription);
+            return !toolkit::CreateNtUser(directory, computer, account, password, kAccountFullName,
+                                          kAccountDescription);
         })) {
         ShowErr(messages::kAccountNotCreated);
         return false;
@@ -136,9 +137,8 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
     put(site, "ServerBindings", Variant::Array{binding});
     put(site, "ServerSize", 1);
     put(site, "ServerComment", comment);
-    err.attempt([&] {
-        use(site).put("AnonymousUserName", GetLocalComputerName(system) + "\\" + account);
-    });
+    err.attempt(
+        [&] { use(site).put("AnonymousUserName", GetLocalComputerName(system) + "\\" + account); });
     put(site, "AnonymousUserPass", password);
     put(site, "KeyType", "IIsWebServer");
     put(site, "FrontPageWeb", false);
@@ -152,8 +152,9 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
     err.attempt([&] { use(site).call("SetInfo"); });
 
     // 13. - 15. The root directory.
-    auto root = toolkit::objectStep(
-        err, [&] { return use(site).call("Create", {"IIsWebVirtualDir", "ROOT"}); });
+    auto root = toolkit::objectStep(err, [&] {
+        return use(site).call("Create", {"IIsWebVirtualDir", "ROOT"});
+    });
     put(root, "Path", v.WebSiteDirectory + "\\web");
     if (!v.AppName.empty()) {
         err.attempt([&] { toolkit::CreatePool(directory, computer, v.AppName); });
@@ -184,9 +185,7 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
 
     // 17.
     err.clear();
-    err.attempt([&] {
-        directory.bind(service + "/" + std::to_string(siteNumber))->call("Start");
-    });
+    err.attempt([&] { directory.bind(service + "/" + std::to_string(siteNumber))->call("Start"); });
     if (err.isSet()) {
         ShowErr(messages::kSiteNotStarted);
         return false;
@@ -196,15 +195,14 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
     const std::string installerFolder = system.programFolder();
     auto fileSystem = toolkit::objectStep(
         err, [&] { return Variant(system.createObject("Scripting.FileSystemObject")); });
-    auto withFiles = [&](auto&& step) {
-        err.attempt([&] { step(use(fileSystem)); });
-    };
+    auto withFiles = [&](auto&& step) { err.attempt([&] { step(use(fileSystem)); }); };
     ShowErr(messages::kCopyingFiles);
     withFiles([&](automation::Dispatch& fso) {
         copyPanelFiles(err, fso, installerFolder, v.WebSiteDirectory, v.NewDbName);
     });
     ShowErr(messages::kRegisteringComponent);
-    withFiles([&](automation::Dispatch& fso) { registerComponent(err, system, fso, installerFolder); });
+    withFiles(
+        [&](automation::Dispatch& fso) { registerComponent(err, system, fso, installerFolder); });
     ShowErr(messages::kCreatingDataSource);
     err.attempt([&] { createDataSource(system, v.NewDsnName, v.WebSiteDirectory, v.NewDbName); });
     ShowErr(messages::kConfiguringServU);

@@ -21,11 +21,11 @@ namespace tarnwick::installer {
 inline constexpr uint16_t kAddSystemDataSource = 4;  // ODBC_ADD_SYS_DSN
 
 // Window styles of Shell.
-inline constexpr int kMinimizedFocus = 2;    // vbMinimizedFocus
-inline constexpr int kNormalNoFocus = 4;     // vbNormalNoFocus
+inline constexpr int kMinimizedFocus = 2;  // vbMinimizedFocus
+inline constexpr int kNormalNoFocus = 4;   // vbNormalNoFocus
 
 class SetupSystem {
-public:
+  public:
     virtual ~SetupSystem() = default;
 
     virtual platform::Directory& directory() = 0;

@@ -69,8 +69,9 @@ void copyPanelFiles(ErrorState& err, automation::Dispatch& fileSystem,
     err.attempt([&] { fileSystem.call("CreateFolder", {siteFolder + "\\Web"}); });
     err.attempt([&] { fileSystem.call("CreateFolder", {siteFolder + "\\Data"}); });
     // 3. The site's empty 404 page.
-    auto page = toolkit::objectStep(
-        err, [&] { return fileSystem.call("CreateTextFile", {siteFolder + "\\404.htm", true, false}); });
+    auto page = toolkit::objectStep(err, [&] {
+        return fileSystem.call("CreateTextFile", {siteFolder + "\\404.htm", true, false});
+    });
     err.attempt([&] { use(page).call("Close"); });
     // 4., 5.
     err.attempt([&] {
@@ -85,7 +86,9 @@ void copyPanelFiles(ErrorState& err, automation::Dispatch& fileSystem,
             fileSystem.call("CopyFile", {siteFolder + "\\Data\\data.mdb",
                                          siteFolder + "\\Data\\" + databaseName, true});
         });
-        err.attempt([&] { fileSystem.call("DeleteFile", {siteFolder + "\\data\\data.mdb", true}); });
+        err.attempt([&] {
+            fileSystem.call("DeleteFile", {siteFolder + "\\data\\data.mdb", true});
+        });
     }
     // 7.
     writeTextFile(err, fileSystem, siteFolder + "\\Web\\Db.asp",
@@ -104,8 +107,8 @@ void registerComponent(ErrorState& err, SetupSystem& system, automation::Dispatc
     // 2. - 4.
     err.attempt([&] { system.shell("regsvr32/u " + component, kMinimizedFocus); });
     err.attempt([&] {
-        fileSystem.call("CopyFile",
-                        {installerFolder + "\\Tarnwick.Dll", windows + "\\system32\\Tarnwick.Dll", true});
+        fileSystem.call("CopyFile", {installerFolder + "\\Tarnwick.Dll",
+                                     windows + "\\system32\\Tarnwick.Dll", true});
     });
     err.attempt([&] { system.shell("regsvr32 " + component, kNormalNoFocus); });
 }

@@ -36,12 +36,21 @@ struct CheckCase {
 TEST_F(Checks, RunInOrderAndStopBeforeAnythingIsCreated) {
     const CheckCase cases[] = {
         {"empty data source name", [](auto& f) { f.Text7 = ""; }, msg::kFillInAgain},
-        {"empty database name and no Serv-U", [](auto& f) { f.Text6 = ""; f.Text5 = "请选择正确目录"; },
+        {"empty database name and no Serv-U",
+         [](auto& f) {
+             f.Text6 = "";
+             f.Text5 = "请选择正确目录";
+         },
          msg::kFillInAgain},
         {"no Serv-U folder chosen, long domain",
-         [](auto& f) { f.Text5 = "请选择正确目录"; f.Text2 = "abcdefghij.example"; }, msg::kChooseServU},
+         [](auto& f) {
+             f.Text5 = "请选择正确目录";
+             f.Text2 = "abcdefghij.example";
+         },
+         msg::kChooseServU},
         {"15 characters", [](auto& f) { f.Text2 = "abcdefghij.test"; }, msg::kDomainTooLong},
-        {"no dot, too long wins", [](auto& f) { f.Text2 = "localhostlocalhost"; }, msg::kDomainTooLong},
+        {"no dot, too long wins", [](auto& f) { f.Text2 = "localhostlocalhost"; },
+         msg::kDomainTooLong},
         {"no dot", [](auto& f) { f.Text2 = "localhost"; }, msg::kDomainInvalid},
         {"; in the domain", [](auto& f) { f.Text2 = "a;b.test"; }, msg::kNoSemicolons},
         {"; in the folder", [](auto& f) { f.Text3 = "D:\\a;b"; }, msg::kNoSemicolons},
@@ -95,10 +104,11 @@ TEST_F(Checks, TheServUIniIsLeftAsItWas) {
 
 TEST_F(Checks, HelpLabelsShowTheirMessagesAndLabel6OpensTheWebPage) {
     for (int label = 1; label <= 8; ++label) form.Label_Click(label);
-    EXPECT_EQ(messages(), (std::vector<std::string>{
-                              std::string(msg::kDomainHelp), "如果不存在,系统将创建!",
-                              std::string(msg::kPoolHelp), "请指定 SERV-U 的安装目录!",
-                              std::string(msg::kDatabaseHelp), "请自定义一个数据源名,以防被猜测到!"}));
+    EXPECT_EQ(messages(),
+              (std::vector<std::string>{std::string(msg::kDomainHelp), "如果不存在,系统将创建!",
+                                        std::string(msg::kPoolHelp), "请指定 SERV-U 的安装目录!",
+                                        std::string(msg::kDatabaseHelp),
+                                        "请自定义一个数据源名,以防被猜测到!"}));
     EXPECT_EQ(view.texts(Kind::ShellExecute),
               std::vector<std::string>{"open " + std::string(msg::kMakerAddress)});
 }

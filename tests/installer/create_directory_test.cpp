@@ -13,12 +13,13 @@ using automation::Variant;
 
 // A FileSystemObject that knows a set of folders and records what it is asked.
 class FolderLog : public automation::Dispatch {
-public:
+  public:
     std::vector<std::string> existing;
     std::vector<std::string> created;
     std::vector<std::string> asked;
 
-    Variant invoke(std::string_view name, automation::InvokeKind, std::span<Variant> args) override {
+    Variant invoke(std::string_view name, automation::InvokeKind,
+                   std::span<Variant> args) override {
         auto path = automation::toText(args[0]);
         if (automation::equalsIgnoreCase(name, "FolderExists")) {
             asked.push_back(path);

@@ -1,7 +1,8 @@
 // Setup: the master control site, its account, folder security, root
 // directory and pool, with every status message in order, and each stop.
-#include "automation/text.h"
 #include "installer/setup.h"
+
+#include "automation/text.h"
 #include "installer_fixture.h"
 #include "platform/embedded/metabase/errors.h"
 
@@ -11,11 +12,17 @@ namespace {
 using automation::toText;
 using Strings = std::vector<std::string>;
 
-const Strings kFullRun = {
-    std::string(msg::kWindowCaption), "开始创建 NT 帐号...", "NT 帐号创建成功...",
-    "目录安全性设置成功...", "应用程序池安装完毕...", "开始复制文件...", "开始注册组件...",
-    "创建 ODBC 数据源...", "开始配置 Serv-U 信息...", "请稍等.正在创建安装日志...",
-    "恭喜你,主控站安装成功!"};
+const Strings kFullRun = {std::string(msg::kWindowCaption),
+                          "开始创建 NT 帐号...",
+                          "NT 帐号创建成功...",
+                          "目录安全性设置成功...",
+                          "应用程序池安装完毕...",
+                          "开始复制文件...",
+                          "开始注册组件...",
+                          "创建 ODBC 数据源...",
+                          "开始配置 Serv-U 信息...",
+                          "请稍等.正在创建安装日志...",
+                          "恭喜你,主控站安装成功!"};
 
 // The full run's captions up to (not including) `index`, then `stop`.
 Strings stoppedAt(size_t index, std::string_view stop) {
@@ -53,8 +60,8 @@ TEST_F(MasterSiteSetup, AFullRunShowsEveryStageAndBuildsTheSite) {
     platform->services().directory->bind("IIS://WEBHOST/W3SVC/AppPools/PanelPool");
 
     auto admins = platform->services().directory->bind("WinNT://WEBHOST/Administrators,group");
-    EXPECT_TRUE(automation::toBoolean(
-        admins->call("IsMember", {"WinNT://WEBHOST/ADMIN_PANEL.TEST"})));
+    EXPECT_TRUE(
+        automation::toBoolean(admins->call("IsMember", {"WinNT://WEBHOST/ADMIN_PANEL.TEST"})));
     // Read, write, execute and delete for the account on the folder and below.
     std::string dacl;
     auto state = platform->dump();
@@ -125,7 +132,9 @@ TEST_F(MasterSiteSetup, ADomainBoundFirstByAnotherSiteStops) {
 }
 
 TEST_F(MasterSiteSetup, TakesTheLowestFreeSiteNumberFromOne) {
-    platform->services().directory->bind("IIS://WEBHOST/W3SVC")->call("Delete", {"IIsWebServer", 1});
+    platform->services()
+        .directory->bind("IIS://WEBHOST/W3SVC")
+        ->call("Delete", {"IIsWebServer", 1});
     fillIn();
     EXPECT_TRUE(form.Command1_Click());
     EXPECT_EQ(bytes("C:\\Setup\\Log.ini"), "ADMIN_PANEL.TEST;1;D:\\Panel;paneldsn\r\n");

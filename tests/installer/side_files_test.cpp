@@ -32,16 +32,22 @@ TEST_F(SideFiles, AnInstallationPutsThePanelInPlace) {
 
     // Text files in code page 936 with CR LF.
     const std::string folder936 = "D:\\\xC3\xE6\xB0\xE5";
-    const std::string dsn936 = "\xC3\xE6\xB0\xE5" "dsn";
+    const std::string dsn936 =
+        "\xC3\xE6\xB0\xE5"
+        "dsn";
     EXPECT_EQ(bytes("D:\\面板\\Web\\Db.asp"), "<% MDB=\"" + folder936 + "\\Data\\my.mdb\"%>\r\n");
     EXPECT_EQ(bytes("C:\\Setup\\Log.ini"),
               "ADMIN_PANEL.TEST;2;" + folder936 + ";" + dsn936 + "\r\n");
-    EXPECT_EQ(bytes(std::string(kServU) + "\\ServUDaemon.txt"),
-              "[GLOBAL]\r\n[DOMAINS]\r\nDomain1=0.0.0.0||21|" + dsn936 + "|1|0|1\r\n[Domain1]\r\n"
-              "CacheTTL=60\r\nODBCSource=" + dsn936 + "||\r\nODBCTables=Tarnuser|||||\r\n"
-              "ODBCColumns=UserName|PassWord|SKEY|DiskPath||FtpAccess|Status||LockDir|||"
-              "ChangePass|Qouta|IPUser|MaxUp|MaxDown|MaxUser||||||SpaceSizeNow|SpaceSize|DelDate|"
-              "FtpPower|PassType|||||Deltype\r\n");
+    EXPECT_EQ(
+        bytes(std::string(kServU) + "\\ServUDaemon.txt"),
+        "[GLOBAL]\r\n[DOMAINS]\r\nDomain1=0.0.0.0||21|" + dsn936 +
+            "|1|0|1\r\n[Domain1]\r\n"
+            "CacheTTL=60\r\nODBCSource=" +
+            dsn936 +
+            "||\r\nODBCTables=Tarnuser|||||\r\n"
+            "ODBCColumns=UserName|PassWord|SKEY|DiskPath||FtpAccess|Status||LockDir|||"
+            "ChangePass|Qouta|IPUser|MaxUp|MaxDown|MaxUser||||||SpaceSizeNow|SpaceSize|DelDate|"
+            "FtpPower|PassType|||||Deltype\r\n");
 
     // The data source, its DBQ naming the same file as Db.asp.
     auto sources = platform->system()->dataSources();

@@ -36,7 +36,8 @@ inline constexpr DistributionEntry kDistribution[] = {
      "<body><form method=\"post\"></form></body></html>\r\n"},
     {"Web\\Template", true, {}},
     {"Web\\Template\\Index.htm", false,
-     "<html><head><title>Welcome</title></head>\r\n<body><h1>This site is ready.</h1></body></html>\r\n"},
+     "<html><head><title>Welcome</title></head>\r\n<body><h1>This site is "
+     "ready.</h1></body></html>\r\n"},
     {"Web\\Template\\Error.htm", false,
      "<html><head><title>404</title></head>\r\n<body><h1>Page not found</h1></body></html>\r\n"},
     {"Web\\Template\\Other", true, {}},

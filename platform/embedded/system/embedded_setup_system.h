@@ -17,10 +17,12 @@
 namespace tarnwick::platform::embedded::system {
 
 class EmbeddedSetupSystem : public installer::SetupSystem {
-public:
+  public:
     EmbeddedSetupSystem(Services services, ObjectFactory objects,
                         std::shared_ptr<EmbeddedSystem> system)
-        : services_(std::move(services)), objects_(std::move(objects)), system_(std::move(system)) {}
+        : services_(std::move(services)),
+          objects_(std::move(objects)),
+          system_(std::move(system)) {}
 
     Directory& directory() override { return *services_.directory; }
     Advapi32& advapi32() override { return *services_.advapi32; }
@@ -35,7 +37,7 @@ public:
     bool SQLConfigDataSource(void* parentWindow, uint16_t request, const char* driver,
                              const char* attributes) override;
 
-private:
+  private:
     Services services_;
     ObjectFactory objects_;
     std::shared_ptr<EmbeddedSystem> system_;

@@ -37,7 +37,9 @@ constexpr uint16_t kAddSystemDataSource = 4;
 constexpr uint16_t kRemoveSystemDataSource = 6;
 constexpr std::string_view kAccessDriver = "Microsoft Access Driver (*.mdb)";
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trim(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
@@ -125,7 +127,8 @@ std::string EmbeddedSystem::installerFolder() {
 void EmbeddedSystem::setInstallerFolder(std::string_view folder) {
     Transaction transaction(store_->db());
     store_->db()
-        .prepare("INSERT OR REPLACE INTO system_settings(name, value) VALUES ('installer_folder', ?)")
+        .prepare(
+            "INSERT OR REPLACE INTO system_settings(name, value) VALUES ('installer_folder', ?)")
         .bind(1, folder)
         .run();
     transaction.commit();
@@ -140,7 +143,8 @@ void EmbeddedSystem::setComputerName(std::optional<std::string> name) {
     Transaction transaction(store_->db());
     if (name) {
         store_->db()
-            .prepare("INSERT OR REPLACE INTO system_settings(name, value) VALUES ('computer_name', ?)")
+            .prepare(
+                "INSERT OR REPLACE INTO system_settings(name, value) VALUES ('computer_name', ?)")
             .bind(1, *name)
             .run();
     } else {
@@ -153,12 +157,14 @@ bool EmbeddedSystem::configDataSource(uint16_t request, std::string_view driver,
                                       const std::vector<std::string>& attributes) {
     auto name = attribute(attributes, "DSN");
     if (faults_->take("SQLConfigDataSource", name.value_or(""))) return false;
-    if (!automation::equalsIgnoreCase(driver, kAccessDriver) || !name || name->empty()) return false;
+    if (!automation::equalsIgnoreCase(driver, kAccessDriver) || !name || name->empty())
+        return false;
     Transaction transaction(store_->db());
     if (request == kAddSystemDataSource) {
         store_->db()
-            .prepare("INSERT OR REPLACE INTO odbc_data_sources(name, driver, attributes) "
-                     "VALUES (?, ?, ?)")
+            .prepare(
+                "INSERT OR REPLACE INTO odbc_data_sources(name, driver, attributes) "
+                "VALUES (?, ?, ?)")
             .bind(1, *name)
             .bind(2, driver)
             .bind(3, json(attributes).dump())
@@ -191,12 +197,14 @@ void EmbeddedSystem::startProcess(std::string_view commandLine, int windowStyle)
     auto end = line.find_first_of(" \t/");
     auto program = automation::toLowerAscii(line.substr(0, end));
     if (program.ends_with(".exe")) program.resize(program.size() - 4);
-    if (program != "regsvr32") automation::raise(automation::errors::kFileNotFound, "File not found");
+    if (program != "regsvr32")
+        automation::raise(automation::errors::kFileNotFound, "File not found");
 
     Transaction transaction(store_->db());
     auto outcome = runRegsvr32(end == std::string_view::npos ? "" : line.substr(end));
     store_->db()
-        .prepare("INSERT INTO started_processes(command_line, window_style, outcome) VALUES (?, ?, ?)")
+        .prepare(
+            "INSERT INTO started_processes(command_line, window_style, outcome) VALUES (?, ?, ?)")
         .bind(1, commandLine)
         .bind(2, windowStyle)
         .bind(3, outcome)
@@ -211,22 +219,28 @@ std::string EmbeddedSystem::runRegsvr32(std::string_view arguments) {
     auto rest = trim(arguments);
     while (!rest.empty() && (rest.front() == '/' || rest.front() == '-')) {
         auto end = rest.find_first_of(" \t");
-        auto option = automation::toLowerAscii(rest.substr(1, end == std::string_view::npos ? end : end - 1));
+        auto option =
+            automation::toLowerAscii(rest.substr(1, end == std::string_view::npos ? end : end - 1));
         if (option == "u") unregister = true;
         rest = end == std::string_view::npos ? std::string_view{} : trim(rest.substr(end));
     }
     std::string path(rest);
-    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"')
+        path = path.substr(1, path.size() - 2);
     if (path.empty()) return "usage shown";
     if (!files_->fileExists(path)) return "module not found";
     if (!files_->readFile(path).starts_with(kComponentSignature)) return "entry point not found";
 
     if (unregister) {
-        store_->db().prepare("DELETE FROM com_registrations WHERE prog_id = ?").bind(1, kComponentProgId).run();
+        store_->db()
+            .prepare("DELETE FROM com_registrations WHERE prog_id = ?")
+            .bind(1, kComponentProgId)
+            .run();
         return "unregistered";
     }
     store_->db()
-        .prepare("INSERT OR REPLACE INTO com_registrations(prog_id, clsid, server) VALUES (?, ?, ?)")
+        .prepare(
+            "INSERT OR REPLACE INTO com_registrations(prog_id, clsid, server) VALUES (?, ?, ?)")
         .bind(1, kComponentProgId)
         .bind(2, kComponentClsid)
         .bind(3, path)
@@ -254,7 +268,8 @@ std::vector<Registration> EmbeddedSystem::registrations() {
 
 json EmbeddedSystem::dump() {
     json document = {{"installer_folder", installerFolder()}, {"computer_name", nullptr}};
-    auto query = store_->db().prepare("SELECT value FROM system_settings WHERE name = 'computer_name'");
+    auto query =
+        store_->db().prepare("SELECT value FROM system_settings WHERE name = 'computer_name'");
     if (query.step()) document["computer_name"] = query.text(0);
     document["data_sources"] = json::array();
     for (const auto& source : dataSources()) {
@@ -288,7 +303,8 @@ void EmbeddedSystem::load(const json& document) {
     auto& db = store_->db();
     Transaction transaction(db);
     db.execute(
-        "DELETE FROM system_settings; DELETE FROM odbc_data_sources; DELETE FROM started_processes; "
+        "DELETE FROM system_settings; DELETE FROM odbc_data_sources; DELETE FROM "
+        "started_processes; "
         "DELETE FROM com_registrations;");
 
     auto folder = field<std::string>(document, "installer_folder", "system",
@@ -311,9 +327,10 @@ void EmbeddedSystem::load(const json& document) {
         if (!source.is_object()) throw LoadError(where + ": must be an object");
         auto name = field<std::string>(source, "name", where, "");
         if (name.empty()) throw LoadError(where + ".name: must not be empty");
-        auto attributes = field<std::vector<std::string>>(source, "attributes", where,
-                                                          {"DSN=" + name});
-        db.prepare("INSERT OR REPLACE INTO odbc_data_sources(name, driver, attributes) VALUES (?, ?, ?)")
+        auto attributes =
+            field<std::vector<std::string>>(source, "attributes", where, {"DSN=" + name});
+        db.prepare(
+              "INSERT OR REPLACE INTO odbc_data_sources(name, driver, attributes) VALUES (?, ?, ?)")
             .bind(1, name)
             .bind(2, field<std::string>(source, "driver", where, std::string(kAccessDriver)))
             .bind(3, json(attributes).dump())
@@ -326,7 +343,8 @@ void EmbeddedSystem::load(const json& document) {
         if (!registered[i].is_object()) throw LoadError(where + ": must be an object");
         auto progId = field<std::string>(registered[i], "prog_id", where, "");
         if (progId.empty()) throw LoadError(where + ".prog_id: must not be empty");
-        db.prepare("INSERT OR REPLACE INTO com_registrations(prog_id, clsid, server) VALUES (?, ?, ?)")
+        db.prepare(
+              "INSERT OR REPLACE INTO com_registrations(prog_id, clsid, server) VALUES (?, ?, ?)")
             .bind(1, progId)
             .bind(2, field<std::string>(registered[i], "clsid", where, ""))
             .bind(3, field<std::string>(registered[i], "server", where, ""))
@@ -339,7 +357,8 @@ void EmbeddedSystem::load(const json& document) {
         if (!started[i].is_object()) throw LoadError(where + ": must be an object");
         auto commandLine = field<std::string>(started[i], "command_line", where, "");
         if (commandLine.empty()) throw LoadError(where + ".command_line: must not be empty");
-        db.prepare("INSERT INTO started_processes(command_line, window_style, outcome) VALUES (?, ?, ?)")
+        db.prepare(
+              "INSERT INTO started_processes(command_line, window_style, outcome) VALUES (?, ?, ?)")
             .bind(1, commandLine)
             .bind(2, field<int>(started[i], "window_style", where, 1))
             .bind(3, field<std::string>(started[i], "outcome", where, "started"))

@@ -4,10 +4,14 @@ namespace tarnwick::platform::embedded::system {
 
 std::string_view kindName(FormEvent::Kind kind) {
     switch (kind) {
-        case FormEvent::Kind::Caption: return "caption";
-        case FormEvent::Kind::MessageBox: return "message";
-        case FormEvent::Kind::FolderPicker: return "folder picker";
-        case FormEvent::Kind::ShellExecute: return "shell";
+        case FormEvent::Kind::Caption:
+            return "caption";
+        case FormEvent::Kind::MessageBox:
+            return "message";
+        case FormEvent::Kind::FolderPicker:
+            return "folder picker";
+        case FormEvent::Kind::ShellExecute:
+            return "shell";
     }
     return "";
 }
@@ -39,8 +43,8 @@ std::optional<std::string> RecordingFormView::browseForFolder(std::string_view t
     return folderChoice;
 }
 
-void RecordingFormView::shellExecute(std::string_view verb, std::string_view file,
-                                     std::string_view, std::string_view, int) {
+void RecordingFormView::shellExecute(std::string_view verb, std::string_view file, std::string_view,
+                                     std::string_view, int) {
     record(FormEvent::Kind::ShellExecute, std::string(verb) + " " + std::string(file));
 }
 
