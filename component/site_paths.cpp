@@ -31,6 +31,27 @@ std::string Control::binding(automation::ErrorState& err, const Variant& domain,
 
 namespace tarnwick::component {
 
+namespace {
+// Characters no folder name holds: the stream separator and the wildcards
+// (DeleteFolder would expand "D:\*" to every folder of the drive).
+bool hasReservedCharacter(std::string_view name) {
+    for (char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20) return true;
+        if (std::string_view(":*?\"<>|").find(c) != std::string_view::npos) return true;
+    }
+    return false;
+}
+
+// The name the file system uses for a path element: trailing blanks and dots
+// are dropped (so "WINDOWS." and "..." name what "WINDOWS" and "" name);
+// leading blanks are dropped too, which only refuses more.
+std::string_view effectiveName(std::string_view element) {
+    auto name = automation::trimBlanks(element);
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+    return name;
+}
+}  // namespace
+
 bool isRemovableSiteFolder(std::string_view path) {
     std::string text = automation::replaceAll(path, "/", "\\");
     if (text.size() < 4) return false;
@@ -41,10 +62,11 @@ bool isRemovableSiteFolder(std::string_view path) {
     if (!elements.empty() && elements.back().empty()) elements.pop_back();  // one trailing separator
     if (elements.empty()) return false;
     for (const auto& element : elements) {
-        auto trimmed = automation::trimBlanks(element);
-        if (trimmed.empty() || trimmed == "." || trimmed == "..") return false;
+        // An empty name here is "", ".", ".." or only blanks and dots: the
+        // path would climb back towards the root.
+        if (hasReservedCharacter(element) || effectiveName(element).empty()) return false;
     }
-    auto first = automation::trimBlanks(elements.front());
+    auto first = effectiveName(elements.front());
     return !automation::equalsIgnoreCase(first, "WINDOWS") &&
            !automation::equalsIgnoreCase(first, "WINNT");
 }
