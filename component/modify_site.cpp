@@ -38,8 +38,7 @@ bool Control::ModifySite(const Variant& SiteSN, const Variant& NewDomain, const 
     const std::string siteBinding = binding(err, NewDomain, "");
 
     // 6. Another site may not bind the host name already; the site itself is
-    // recognised by its anonymous user. A failure to enumerate or to read a
-    // site stays in the error state and is reported at the end.
+    // recognised by its anonymous user.
     auto children = err.attempt([&] { return toolkit::childrenOf(use(service)); });
     for (const auto& child : children.value_or(std::vector<automation::ObjectRef>{})) {
         if (!ifThen(err, [&] { return automation::toText(child->get("Class")) == "IIsWebServer"; })) {
@@ -56,6 +55,14 @@ bool Control::ModifySite(const Variant& SiteSN, const Variant& NewDomain, const 
                 return false;
             }
         }
+    }
+    // A check that could not look at every site (web service, LOCAL_ADDR, a
+    // site's class, bindings or anonymous user) cannot tell whether the host
+    // name is free: report it before anything is written, so that a failed
+    // check never stores a binding that another site may hold.
+    if (err.isSet()) {
+        ShowErr(messages::kCannotSaveSite);
+        return false;
     }
 
     // 7. - 11.
