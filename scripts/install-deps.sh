@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing Tarnwick needs, when missing.
+# Installs the Debian packages that building and testing Tarnwick needs, when
+# missing: the native build's by default, or the packages given as arguments.
 set -euo pipefail
 
 packages=(
@@ -7,6 +8,7 @@ packages=(
   libsqlite3-dev nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
+[ "$#" -gt 0 ] && packages=("$@")
 
 missing=()
 for package in "${packages[@]}"; do

@@ -14,22 +14,8 @@ update_lists=false
 
 # Never wine32: this kernel cannot run 32-bit programs, and with wine32
 # installed the wine loader picks the 32-bit side and fails.
-packages=(
-  cmake ninja-build nlohmann-json3-dev
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
-  libwine-dev wine64
-)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash scripts/install-deps.sh cmake ninja-build nlohmann-json3-dev \
+  g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 mingw-w64-tools libwine-dev wine64
 
 build() {  # build <folder> <toolchain> <wine tests ON|OFF> <targets...>
   local dir=$1 toolchain=$2 tests=$3
