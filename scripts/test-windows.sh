@@ -15,7 +15,8 @@ update_lists=false
 # Never wine32: this kernel cannot run 32-bit programs, and with wine32
 # installed the wine loader picks the 32-bit side and fails.
 bash scripts/install-deps.sh cmake ninja-build nlohmann-json3-dev \
-  g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 mingw-w64-tools libwine-dev wine64
+  g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix \
+  mingw-w64-tools libwine-dev wine64
 
 build() {  # build <folder> <toolchain> <wine tests ON|OFF> <targets...>
   local dir=$1 toolchain=$2 tests=$3
