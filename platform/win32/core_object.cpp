@@ -1,5 +1,7 @@
 #include "platform/win32/core_object.h"
 
+#include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "automation/error.h"
@@ -15,9 +17,21 @@ using automation::Variant;
 
 namespace {
 
-// {6C1E2A40-7D55-4F0B-9A61-2F3B8E5D0C11}: answers "is this one of ours?".
-const IID kCoreObjectIid = {
-    0x6c1e2a40, 0x7d55, 0x4f0b, {0x9a, 0x61, 0x2f, 0x3b, 0x8e, 0x5d, 0x0c, 0x11}};
+// {6C1E2A40-7D55-4F0B-....}: answers "is this one of ours?". The last bytes
+// hold the address of a variable of this module, so the interface differs
+// between modules: an object made by another module that links this same code
+// (the page host, a directory double) has its own C++ runtime and heap, and is
+// used through IDispatch like any foreign object, never unwrapped here.
+const IID& ownObjectIid() {
+    static const IID iid = [] {
+        IID id = {0x6c1e2a40, 0x7d55, 0x4f0b, {0x9a, 0x61, 0x2f, 0x3b, 0x8e, 0x5d, 0x0c, 0x11}};
+        static const char mark = 0;
+        const auto address = reinterpret_cast<uintptr_t>(&mark);
+        std::memcpy(id.Data4, &address, sizeof address);
+        return id;
+    }();
+    return iid;
+}
 
 // For Each over a CoreObject: the children as VARIANTs.
 class ChildEnumerator final : public IEnumVARIANT {
@@ -90,7 +104,7 @@ IDispatch* CoreObject::create(automation::ObjectRef object, std::wstring source)
 automation::ObjectRef CoreObject::unwrap(IDispatch* dispatch) {
     if (!dispatch) return nullptr;
     CoreObject* own = nullptr;
-    if (FAILED(dispatch->QueryInterface(kCoreObjectIid, reinterpret_cast<void**>(&own)))) {
+    if (FAILED(dispatch->QueryInterface(ownObjectIid(), reinterpret_cast<void**>(&own)))) {
         return nullptr;
     }
     auto object = own->object_;
@@ -100,7 +114,7 @@ automation::ObjectRef CoreObject::unwrap(IDispatch* dispatch) {
 
 STDMETHODIMP CoreObject::QueryInterface(REFIID iid, void** out) {
     if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kCoreObjectIid) {
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == ownObjectIid()) {
         *out = static_cast<IDispatch*>(this);
         AddRef();
         return S_OK;

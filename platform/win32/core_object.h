@@ -21,7 +21,8 @@ class CoreObject final : public IDispatch {
 public:
     // Returns the new object with one reference, owned by the caller.
     static IDispatch* create(automation::ObjectRef object, std::wstring source);
-    // The system's object behind `dispatch` when it is a CoreObject, else nullptr.
+    // The system's object behind `dispatch` when it is a CoreObject made by this
+    // module, else nullptr.
     static automation::ObjectRef unwrap(IDispatch* dispatch);
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;

@@ -1,6 +1,7 @@
 // A page host of our own that plays ASP on the system's VBScript engine:
 //
-//   page_host.exe [--map ProgID=OtherProgID]... [--site-root C:\path] page.asp...
+//   page_host.exe [--map ProgID=OtherProgID]... [--site-root C:\path]
+//                 [--accounts-double C:\path\TarnwickDoubles.dll] page.asp...
 //
 // Each page is turned into VBScript (text into Response.Write, <%= e %> into
 // Response.Write (e)) and run with the named items Request, Response, Server,
@@ -8,6 +9,11 @@
 // creates the registered class and, when it has OnStartPage, calls it with
 // the page's ScriptingContext; OnEndPage follows at the end of the page, as
 // IIS does. The pages share one session and one application.
+//
+// With --accounts-double, Tarnwick.dll's LookupAccountNameA (its import from
+// advapi32.dll) is pointed at the double's DoubleLookupAccountNameA once the
+// DLL is loaded, so that folder permissions name the accounts the WinNT
+// double created; the rest of the process keeps the system's function.
 //
 // Response.End ends the response: later writes are dropped. Test.Fail
 // records a failed check; Test.Body and Test.Ended give the response so far;
@@ -29,6 +35,7 @@
 #include "platform/win32/com_values.h"
 #include "platform/win32/core_object.h"
 #include "platform/win32/dispatch_object.h"
+#include "tests/wine/import_patch.h"
 
 namespace {
 
@@ -129,6 +136,7 @@ public:
     std::string siteRoot = "C:\\Inetpub\\wwwroot";
     std::weak_ptr<ContextObject> context;
     std::vector<ObjectRef> pageObjects;  // got OnStartPage
+    void* lookupAccountName = nullptr;   // replaces Tarnwick.dll's LookupAccountNameA
 
     Variant invoke(std::string_view name, InvokeKind, std::span<Variant> args) override {
         if (automation::equalsIgnoreCase(name, "CreateObject")) {
@@ -159,12 +167,28 @@ private:
                                   object.putVoid());
         }
         if (FAILED(hr)) automation::raise(automation::errors::kCannotCreateObject);
+        if (lookupAccountName) {
+            if (HMODULE tarnwick = GetModuleHandleW(L"Tarnwick.dll")) {
+                if (!tarnwick::tests::wine::replaceImport(tarnwick, "advapi32.dll",
+                                                          "LookupAccountNameA", lookupAccountName)) {
+                    print("cannot replace LookupAccountNameA in Tarnwick.dll\n");
+                    ++g_failures;
+                }
+            }
+        }
         auto adapted = win32::adapt(object.get());
         LPOLESTR onStartPage[] = {const_cast<LPOLESTR>(L"OnStartPage")};
         DISPID id;
-        if (SUCCEEDED(object->GetIDsOfNames(IID_NULL, onStartPage, 1, LOCALE_USER_DEFAULT, &id))) {
-            adapted->call("OnStartPage", {Variant(ObjectRef(context.lock()))});
-            pageObjects.push_back(adapted);
+        // Some objects (Wine's FileSystemObject) give every name a DISPID and
+        // fail the call: for them, too, there is no OnStartPage.
+        if (SUCCEEDED(object->GetIDsOfNames(IID_NULL, onStartPage, 1, LOCALE_USER_DEFAULT, &id)) &&
+            id != DISPID_UNKNOWN) {
+            try {
+                adapted->call("OnStartPage", {Variant(ObjectRef(context.lock()))});
+                pageObjects.push_back(adapted);
+            } catch (const automation::AutomationError& error) {
+                if (error.number() != automation::errors::kMemberNotFound) throw;
+            }
         }
         return adapted;
     }
@@ -367,6 +391,15 @@ int wmain(int argc, wchar_t** argv) {
                 auto equals = mapping.find('=');
                 server->progIdMap[automation::toLowerAscii(mapping.substr(0, equals))] =
                     mapping.substr(equals + 1);
+            } else if (option == L"--accounts-double" && i + 1 < argc) {
+                HMODULE doubles = LoadLibraryW(argv[++i]);
+                server->lookupAccountName =
+                    doubles ? reinterpret_cast<void*>(GetProcAddress(doubles, "DoubleLookupAccountNameA"))
+                            : nullptr;
+                if (!server->lookupAccountName) {
+                    print("cannot load the accounts double " + win32::toUtf8(argv[i]) + "\n");
+                    passed = false;
+                }
             } else if (option == L"--site-root" && i + 1 < argc) {
                 server->siteRoot = win32::toUtf8(argv[++i]);
             } else {
@@ -376,7 +409,8 @@ int wmain(int argc, wchar_t** argv) {
             }
         }
         if (pages == 0) {
-            print("usage: page_host [--map ProgID=Other]... [--site-root folder] page.asp...\n");
+            print("usage: page_host [--map ProgID=Other]... [--site-root folder] [--accounts-double dll] "
+                  "page.asp...\n");
             passed = false;
         }
     }

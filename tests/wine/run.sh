@@ -8,6 +8,15 @@
 #   3. VBScript pages in our ASP page host (page_host.exe) call the members
 #      by name and check the results' types, the by-reference DefaultDoc and
 #      the error page (tests/wine/pages/*.asp).
+#   4. One hosted site's whole life (tests/wine/cycle/site_cycle.asp) with
+#      TarnwickDoubles.dll registered as the "IIS" and "WinNT" directory
+#      providers and as WScript.Network: the metabase and accounts are the
+#      embedded platform's own code, in memory for the page host's process.
+#      Tarnwick.dll's LookupAccountNameA is pointed at the accounts double;
+#      its other security calls and the FileSystemObject are Wine's, on real
+#      folders of the prefix. Wine's SetFileSecurityA keeps only the owner's
+#      and Everyone's entries, so the folder permissions that CreateSite
+#      writes are not checked here (the native tests check their bytes).
 # Usage: tests/wine/run.sh <x86_64 build folder>
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -116,6 +125,24 @@ for page in "$here"/pages/*.asp; do
     fail "page $(basename "$page")"
   fi
 done
+
+echo "== site cycle with the directory doubles"
+cp "$build/doubles/doubles/TarnwickDoubles.dll" "$dll_dir/"
+if "$wine" regsvr32 /s 'C:\Tarnwick\TarnwickDoubles.dll'; then ok "doubles registered"; else fail "doubles registration"; fi
+expect_value 'HKCR\IIS\CLSID' "" '{5E0B7C21-3A94-4D6B-8F12-7C44A1D90001}'
+master="$WINEPREFIX/drive_c/Inetpub/wwwroot"
+mkdir -p "$master/Template/Other"
+printf '<html>index</html>\r\n' > "$master/Template/Index.htm"
+printf '<html>not found</html>\r\n' > "$master/Template/Error.htm"
+printf 'read me\r\n' > "$master/Template/Other/ReadMe.txt"
+if "$wine" 'C:\Tarnwick\page_host.exe' --map WScript.Network=Tarnwick.Test.Network \
+    --accounts-double 'C:\Tarnwick\TarnwickDoubles.dll' --site-root 'C:\Inetpub\wwwroot' \
+    "$(winpath "$here/cycle/site_cycle.asp")" | tr -d '\r'; then
+  ok "page site_cycle.asp"
+else
+  fail "page site_cycle.asp"
+fi
+[ ! -e "$WINEPREFIX/drive_c/Sites/bob" ] && ok "site folder gone from the prefix" || fail "site folder left in the prefix"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed under Wine" >&2
