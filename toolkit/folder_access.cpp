@@ -99,6 +99,10 @@ bool SetFolderAccess(platform::Advapi32& api, platform::AnsiCodePage& ansi,
         AceHead head{};
         std::memcpy(&head, ace, sizeof head);
         if (!api.EqualSid(sid.data(), static_cast<uint8_t*>(ace) + kSidOffset)) {
+            // EqualSid answers a mere difference with the last error cleared; a
+            // failed comparison must not keep an entry of the account (a deny
+            // entry would outlive the grant).
+            if (api.GetLastError() != 0) return false;
             if (!api.AddAce(newAcl.data(), win32::kAclRevision, 0xFFFFFFFF, ace, head.size)) {
                 return false;
             }
@@ -112,7 +116,10 @@ bool SetFolderAccess(platform::Advapi32& api, platform::AnsiCodePage& ansi,
     }
 
     // 10. A folder gets the grant for its files and for itself and its subfolders.
-    if (api.GetFileAttributesA(fileName.c_str()) & win32::kFileAttributeDirectory) {
+    // A failed attribute test answers with every bit set: it tells nothing.
+    const uint32_t attributes = api.GetFileAttributesA(fileName.c_str());
+    if (attributes == win32::kInvalidFileAttributes) return false;
+    if (attributes & win32::kFileAttributeDirectory) {
         if (!setAceFlags(api, newAcl.data(), kept,
                          win32::kObjectInheritAce | win32::kInheritOnlyAce)) {
             return false;
