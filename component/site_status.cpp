@@ -28,6 +28,7 @@ std::optional<double> numericValue(ErrorState& err, const Variant& value) {
 
 bool Control::SiteStatus(const Variant& SiteNum, const Variant& DoWhat) {
     ChkUser();
+    server();  // outside the page: error 91, before anything is tried
     ErrorState err;
     auto site = objectStep(err, [&] {
         return Variant(directory().bind("IIS://" + computerName() + "/W3SVC/" + concatText(SiteNum)));
@@ -38,8 +39,14 @@ bool Control::SiteStatus(const Variant& SiteNum, const Variant& DoWhat) {
     }
     if (DoWhat.isNull()) return false;  // Null equals neither True nor False
     auto what = numericValue(err, DoWhat);
-    // A failed comparison goes on into the start branch, where the error is found.
-    if (!what || *what == -1) {
+    // A value that cannot be compared with True at all (text that is no
+    // number) is refused with the start message, without starting the site:
+    // a request the page did not make is not carried out.
+    if (!what) {
+        ShowErr(messages::kCannotStart);
+        return false;
+    }
+    if (*what == -1) {
         err.attempt([&] { use(site).call("Start"); });
         if (err.isSet()) {
             ShowErr(messages::kCannotStart);
@@ -59,6 +66,7 @@ bool Control::SiteStatus(const Variant& SiteNum, const Variant& DoWhat) {
 }
 
 bool Control::DefaultDoc(Variant& SiteNum, Variant& Doc) {
+    server();  // outside the page: error 91, before anything is tried
     ErrorState err;
     auto root = objectStep(err, [&] {
         return Variant(directory().bind("IIS://" + computerName() + "/W3SVC/" +

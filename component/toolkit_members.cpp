@@ -1,5 +1,9 @@
 // The toolkit members of Control: each calls ChkUser (CreatePool does not)
 // and runs the shared toolkit routine with the computer name from Computer().
+//
+// The routines reach the platform through the page's Server object. Outside
+// OnStartPage ... OnEndPage a member fails with error 91 before its routine
+// starts, instead of hiding the missing page behind a False result.
 #include "automation/error.h"
 #include "automation/text.h"
 #include "component/control.h"
@@ -45,6 +49,7 @@ bool quietly(Routine&& routine) {
 Variant Control::CreateNtUser(const Variant& UserName, const Variant& PassWord,
                               const Variant& FullName, const Variant& Info) {
     ChkUser();
+    server();
     return quietly([&] {
         return toolkit::CreateNtUser(directory(), [this] { return computerName(); }, UserName,
                                      PassWord, FullName, Info);
@@ -53,6 +58,7 @@ Variant Control::CreateNtUser(const Variant& UserName, const Variant& PassWord,
 
 bool Control::AddUserToGroup(const Variant& strUsername, const Variant& strGroupname) {
     ChkUser();
+    server();
     return quietly([&] {
         return toolkit::AddUserToGroup(directory(), [this] { return computerName(); }, strUsername,
                                        strGroupname);
@@ -61,6 +67,7 @@ bool Control::AddUserToGroup(const Variant& strUsername, const Variant& strGroup
 
 Variant Control::DeleteNtUser(const Variant& UserName) {
     ChkUser();
+    server();
     return quietly([&] {
         return toolkit::DeleteNtUser(directory(), [this] { return computerName(); }, UserName);
     });
@@ -68,6 +75,7 @@ Variant Control::DeleteNtUser(const Variant& UserName) {
 
 bool Control::ChkFolder(const Variant& sFolder) {
     ChkUser();
+    server();
     return quietly([&] {
         return toolkit::ChkFolder(
             [this] { return server().createObject("Scripting.FileSystemObject"); }, sFolder);
@@ -75,6 +83,7 @@ bool Control::ChkFolder(const Variant& sFolder) {
 }
 
 Variant Control::CreatePool(const Variant& AppName) {
+    server();
     quietly([&] {
         toolkit::CreatePool(directory(), [this] { return computerName(); }, AppName);
         return true;
