@@ -1,0 +1,99 @@
+// ChkFolder on the embedded drives.
+#include <algorithm>
+
+#include "toolkit_fixture.h"
+
+namespace tarnwick::testing {
+namespace {
+
+class ChkFolder : public ToolkitFixture {
+  protected:
+    void SetUp() override {
+        ToolkitFixture::SetUp();
+        platform->load(
+            {{"files", {{"folders", {"D:\\Web"}}, {"files", {{"D:\\Web\\taken", "x"}}}}}});
+    }
+    Variant chkFolder(Variant path) { return call("ChkFolder", {std::move(path)}); }
+    bool exists(const std::string& path) {
+        auto paths = folderPaths();
+        return std::any_of(paths.begin(), paths.end(), [&](const std::string& p) {
+            return automation::equalsIgnoreCase(p, path);
+        });
+    }
+};
+
+TEST_F(ChkFolder, CreatesEveryMissingFolderWithEitherSeparator) {
+    EXPECT_EQ(chkFolder("D:/Web/bob/site/"), Variant(true));
+    EXPECT_TRUE(exists("D:\\Web\\bob"));
+    EXPECT_TRUE(exists("D:\\Web\\bob\\site"));
+    EXPECT_EQ(chkFolder("D:\\Web\\alice\\site"), Variant(true));
+    EXPECT_TRUE(exists("D:\\Web\\alice\\site"));
+    EXPECT_EQ(chkFolder("d:\\web/carol\\site"), Variant(true));
+    EXPECT_TRUE(exists("D:\\Web\\carol\\site"));
+    EXPECT_EQ(page->responseState().body, "");
+}
+
+TEST_F(ChkFolder, TwoTrailingSeparatorsKeepOneAsAnEmptyLastElement) {
+    EXPECT_EQ(chkFolder("D:\\Web\\bob\\\\"), Variant(true));
+    EXPECT_TRUE(exists("D:\\Web\\bob"));
+    // The empty element is a prefix of its own, "D:\Web\bob\\", tested like
+    // the others; one trailing separator gives no such prefix.
+    inject("FolderExists", "D:\\Web\\bob\\\\", 70);
+    EXPECT_EQ(chkFolder("D:\\Web\\bob\\"), Variant(true));
+    EXPECT_EQ(chkFolder("D:\\Web\\bob\\\\"), Variant(false));
+}
+
+TEST_F(ChkFolder, ExistingFoldersAndTheRootAloneChangeNothing) {
+    auto before = platform->dump()["files"];
+    EXPECT_EQ(chkFolder("D:\\Web"), Variant(true));
+    EXPECT_EQ(chkFolder("D:\\"), Variant(true));
+    EXPECT_EQ(chkFolder("/"), Variant(true));
+    EXPECT_EQ(chkFolder("\\"), Variant(true));
+    EXPECT_EQ(platform->dump()["files"], before);
+}
+
+TEST_F(ChkFolder, AnEmptyPathIsFalseAndTouchesNothing) {
+    auto before = platform->dump()["files"];
+    // Not even the file system object is needed: a fault on it cannot fire.
+    inject("CreateObject", "Scripting.FileSystemObject", 429);
+    EXPECT_EQ(chkFolder(""), Variant(false));
+    EXPECT_EQ(chkFolder(Variant()), Variant(false));
+    EXPECT_EQ(platform->faults().list().size(), 1u);
+    EXPECT_EQ(chkFolder(Variant::null()), Variant(false));
+    EXPECT_EQ(platform->dump()["files"], before);
+}
+
+TEST_F(ChkFolder, AMissingDriveIsFalse) {
+    auto before = platform->dump()["files"];
+    EXPECT_EQ(chkFolder("Q:\\x"), Variant(false));
+    EXPECT_EQ(platform->dump()["files"], before);
+}
+
+TEST_F(ChkFolder, AFileInTheWayIsFalse) {
+    EXPECT_EQ(chkFolder("D:\\Web\\taken\\site"), Variant(false));
+    EXPECT_FALSE(exists("D:\\Web\\taken"));
+    EXPECT_FALSE(exists("D:\\Web\\taken\\site"));
+}
+
+TEST_F(ChkFolder, AFailedStepMakesItFalseButTheLaterFoldersAreStillMade) {
+    // The existence test of D:\Web fails: its creation is tried (and fails,
+    // the folder being there), and the folders below are made all the same.
+    inject("FolderExists", "D:\\Web\\", 70);
+    EXPECT_EQ(chkFolder("D:\\Web\\bob\\site"), Variant(false));
+    EXPECT_TRUE(exists("D:\\Web\\bob\\site"));
+
+    inject("CreateFolder", "D:\\Web\\carol\\", 70);
+    EXPECT_EQ(chkFolder("D:\\Web\\carol"), Variant(false));
+    EXPECT_FALSE(exists("D:\\Web\\carol"));
+    EXPECT_EQ(chkFolder("D:\\Web\\carol"), Variant(true));
+    EXPECT_TRUE(exists("D:\\Web\\carol"));
+}
+
+TEST_F(ChkFolder, NoFileSystemObjectIsFalse) {
+    inject("CreateObject", "Scripting.FileSystemObject", 429);
+    EXPECT_EQ(chkFolder("D:\\Web\\bob"), Variant(false));
+    EXPECT_FALSE(exists("D:\\Web\\bob"));
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
