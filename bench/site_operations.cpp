@@ -1,0 +1,254 @@
+// Times the site operations on embedded platforms that already hold many
+// sites: CreateSite, ModifySite, SiteStatus and DeleteSite, each on a fresh
+// page as the panel runs them, with the platform calls and SQLite statements
+// each one made.
+//
+//   tarnwick_site_operations [--sizes 10,1000,10000] [--repeats 7] [--memory]
+//                            [--state DIR]
+//
+// Each size gets its own platform in a state folder (or in memory with
+// --memory), prepared by one load of the metabase with sites 1 .. size. One
+// round creates a site (it takes number size + 1), changes it, stops and
+// starts it, and deletes it again, so every round meets the same platform.
+// The table shows the median time of each operation over the rounds and
+// what it asked of the platform: calls in all (GetObject binds, member calls
+// on directory and file-system objects, Server.CreateObject, advapi32) and
+// the SQLite statements the store ran for them.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "automation/variant.h"
+#include "bench/call_counter.h"
+#include "component/control_object.h"
+#include "component/error_page.h"
+#include "platform/embedded/embedded_platform.h"
+
+namespace {
+
+namespace embedded = tarnwick::platform::embedded;
+using tarnwick::automation::Variant;
+using tarnwick::bench::CallCounts;
+using tarnwick::bench::CountingServices;
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+    std::vector<int> sizes = {10, 1000, 10000};
+    int repeats = 7;
+    bool memory = false;
+    std::filesystem::path state;
+};
+
+struct Sample {
+    double milliseconds = 0;
+    CallCounts counts;
+};
+
+struct Row {
+    std::string operation;
+    std::vector<Sample> samples;
+};
+
+const char* kOperations[] = {"CreateSite", "ModifySite", "SiteStatus stop", "SiteStatus start",
+                             "DeleteSite"};
+
+// Sites 1 .. size as a panel leaves them: two bindings, an anonymous user,
+// the limits, and a root directory.
+void prepareSites(embedded::EmbeddedPlatform& platform, int size) {
+    auto metabase = platform.dump()["metabase"];
+    auto& keys = metabase["keys"];
+    for (int number = 2; number <= size; ++number) {
+        auto n = std::to_string(number);
+        std::string key = "/LM/W3SVC/" + n;
+        keys.push_back({{"path", key},
+                        {"class", "IIsWebServer"},
+                        {"state", 2},
+                        {"properties",
+                         {{"ServerBindings", {":80:site" + n + ".example", ":80:www.site" + n + ".example"}},
+                          {"ServerComment", "Z_SITE" + n + ".EXAMPLE"},
+                          {"AnonymousUserName", "WEBHOST\\Tarn_site" + n},
+                          {"MaxConnections", 4294967295u},
+                          {"MaxBandwidth", 4294967295u},
+                          {"MaxBandwidthBlocked", true},
+                          {"LogFileDirectory", "D:\\Web\\site" + n}}}});
+        keys.push_back({{"path", key + "/ROOT"},
+                        {"class", "IIsWebVirtualDir"},
+                        {"properties",
+                         {{"Path", "D:\\Web\\site" + n},
+                          {"AppPoolId", "DefaultAppPool"},
+                          {"DefaultDoc", "index.htm"}}}});
+    }
+    platform.load({{"metabase", metabase}});
+}
+
+class Bench {
+public:
+    Bench(embedded::EmbeddedPlatform& platform)
+        : platform_(platform),
+          counting_(platform.services(), platform.objects(), platform.store()) {}
+
+    // Runs one member on a fresh page; the time covers the call alone.
+    Sample run(std::string_view member, std::initializer_list<Variant> args, Variant* result) {
+        embedded::PageRequest request;
+        request.serverVariables = {{"LOCAL_ADDR", "10.0.0.5"}};
+        request.siteRoot = platform_.store().settings().masterSiteRoot;
+        auto page = std::make_shared<embedded::EmbeddedPage>(platform_.sharedStore(), request,
+                                                             counting_.objects());
+        tarnwick::component::ControlObject object(counting_.services());
+        object.control().OnStartPage(page);
+        object.put("System", "2003");
+
+        counting_.reset();
+        auto start = Clock::now();
+        *result = object.call(member, args);
+        auto stop = Clock::now();
+        Sample sample{std::chrono::duration<double, std::milli>(stop - start).count(),
+                      counting_.counts()};
+        if (auto message = tarnwick::component::errorPageMessage(page->responseState().body)) {
+            throw std::runtime_error(std::string(member) + " showed: " + *message);
+        }
+        object.control().OnEndPage();
+        return sample;
+    }
+
+private:
+    embedded::EmbeddedPlatform& platform_;
+    CountingServices counting_;
+};
+
+std::vector<Row> measure(embedded::EmbeddedPlatform& platform, int size, int repeats) {
+    std::vector<Row> rows;
+    for (const char* operation : kOperations) rows.push_back({operation, {}});
+    Bench bench(platform);
+    for (int round = 0; round < repeats; ++round) {
+        auto user = "bench" + std::to_string(round);
+        auto folder = "D:\\Web\\" + user;
+        Variant result;
+        rows[0].samples.push_back(bench.run(
+            "CreateSite", {user, folder, user + ".example", -1, -1, "Tarn_" + user, "index.htm"},
+            &result));
+        auto text = tarnwick::automation::toText(result);
+        if (text != std::to_string(size + 1) + ":True") {
+            throw std::runtime_error("CreateSite returned " + text);
+        }
+        int site = size + 1;
+        rows[1].samples.push_back(bench.run(
+            "ModifySite", {site, user + ".example.net", 512, 100, "index.asp", user}, &result));
+        rows[2].samples.push_back(bench.run("SiteStatus", {site, false}, &result));
+        rows[3].samples.push_back(bench.run("SiteStatus", {site, true}, &result));
+        rows[4].samples.push_back(bench.run("DeleteSite", {site, folder}, &result));
+        if (!tarnwick::automation::toBoolean(result)) throw std::runtime_error("DeleteSite failed");
+    }
+    return rows;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+Sample medianSample(const Row& row) {
+    std::vector<double> times;
+    for (const auto& sample : row.samples) times.push_back(sample.milliseconds);
+    Sample result = row.samples.back();  // the counts are the same in every round
+    result.milliseconds = median(times);
+    return result;
+}
+
+Options parse(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) throw std::runtime_error(arg + " needs a value");
+            return argv[++i];
+        };
+        if (arg == "--sizes") {
+            options.sizes.clear();
+            std::stringstream list(value());
+            for (std::string item; std::getline(list, item, ',');) options.sizes.push_back(std::stoi(item));
+        } else if (arg == "--repeats") {
+            options.repeats = std::max(1, std::stoi(value()));
+        } else if (arg == "--memory") {
+            options.memory = true;
+        } else if (arg == "--state") {
+            options.state = value();
+        } else {
+            throw std::runtime_error("unknown option " + arg +
+                                     " (--sizes N,N,..  --repeats N  --memory  --state DIR)");
+        }
+    }
+    if (options.state.empty()) {
+        options.state = std::filesystem::temp_directory_path() /
+                        ("tarnwick-bench-" + std::to_string(getpid()));
+    }
+    return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) try {
+    auto options = parse(argc, argv);
+    embedded::PlatformSettings settings;
+    settings.computerName = "WEBHOST";
+
+    std::map<int, std::map<std::string, Sample>> results;
+    std::printf("Site operations on the embedded platform (%s), median of %d rounds\n\n",
+                options.memory ? "in memory" : "state folder", options.repeats);
+    std::printf("%7s  %-17s %10s %9s %8s %8s %8s %8s %10s\n", "sites", "operation", "median ms",
+                "calls", "binds", "members", "objects", "advapi", "sql stmts");
+    for (int size : options.sizes) {
+        auto folder = options.state / std::to_string(size);
+        auto platform = options.memory ? embedded::EmbeddedPlatform::inMemory(settings)
+                                       : embedded::EmbeddedPlatform::initialize(folder, settings, true);
+        auto prepareStart = Clock::now();
+        prepareSites(*platform, size);
+        double prepared =
+            std::chrono::duration<double, std::milli>(Clock::now() - prepareStart).count();
+        for (const auto& row : measure(*platform, size, options.repeats)) {
+            auto sample = medianSample(row);
+            results[size][row.operation] = sample;
+            std::printf("%7d  %-17s %10.2f %9lld %8lld %8lld %8lld %8lld %10lld\n", size,
+                        row.operation.c_str(), sample.milliseconds,
+                        static_cast<long long>(sample.counts.platformCalls()),
+                        static_cast<long long>(sample.counts.binds),
+                        static_cast<long long>(sample.counts.members),
+                        static_cast<long long>(sample.counts.createObject),
+                        static_cast<long long>(sample.counts.advapi32),
+                        static_cast<long long>(sample.counts.statements));
+        }
+        std::printf("%7s  (prepared in %.0f ms)\n", "", prepared);
+        platform.reset();
+        if (!options.memory) std::filesystem::remove_all(folder);
+    }
+    if (!options.memory) std::filesystem::remove_all(options.state);
+
+    // The targets: every operation within 50 ms at 10,000 sites, and
+    // CreateSite there within five times its time at 10 sites.
+    if (results.count(10000)) {
+        std::printf("\nTargets at 10000 sites:\n");
+        for (const auto& [operation, sample] : results[10000]) {
+            std::printf("  %-17s %8.2f ms  %s (50 ms)\n", operation.c_str(), sample.milliseconds,
+                        sample.milliseconds <= 50 ? "met" : "MISSED");
+        }
+        if (results.count(10)) {
+            double ratio = results[10000]["CreateSite"].milliseconds /
+                           results[10]["CreateSite"].milliseconds;
+            std::printf("  CreateSite 10000 / 10 = %.1f  %s (5)\n", ratio,
+                        ratio <= 5 ? "met" : "MISSED");
+        }
+    }
+    return 0;
+} catch (const std::exception& error) {
+    std::cerr << "tarnwick_site_operations: " << error.what() << "\n";
+    return 1;
+}
