@@ -60,6 +60,18 @@ TEST_P(Documents, TheCompactFormTakesSchemaTypes) {
     EXPECT_EQ(bindError("IIS://WEBSERVER/W3SVC/1"), mb::errors::kPathNotFound);
 }
 
+TEST_P(Documents, NumbersBuiltInCodeCountLikeParsedOnes) {
+    json document = {{"keys",
+                      {{{"path", "/LM/W3SVC"}, {"class", "IIsWebService"}},
+                       {{"path", "/LM/W3SVC/2"},
+                        {"class", "IIsWebServer"},
+                        {"properties", {{"MaxConnections", 500}, {"LogType", int64_t{0}}}}}}}};
+    mb::loadDocument(*storage, document);
+    EXPECT_EQ(bind("IIS://WEBSERVER/W3SVC/2")->get("MaxConnections"), Variant(500));
+    document["keys"][1]["properties"]["MaxConnections"] = -1;
+    EXPECT_THROW(mb::loadDocument(*storage, document), platform::embedded::LoadError);
+}
+
 TEST_P(Documents, ABadDocumentNamesTheProblemAndChangesNothing) {
     const std::pair<const char*, const char*> cases[] = {
         {R"([])", "metabase: "},

@@ -35,9 +35,13 @@ PropertyValue valueFromJson(PropertyType type, const json& value, const std::str
             break;
         case PropertyType::Number:
             if (value.is_number_integer()) {
-                // JSON gives non-negative whole numbers as unsigned.
-                if (value.is_number_unsigned() && value.get<uint64_t>() <= 0xFFFFFFFFu) {
-                    return PropertyValue::number(static_cast<uint32_t>(value.get<uint64_t>()));
+                // Parsed text gives non-negative whole numbers as unsigned, a
+                // document built in code may give them as signed: both count.
+                bool inRange = value.is_number_unsigned()
+                                   ? value.get<uint64_t>() <= 0xFFFFFFFFu
+                                   : value.get<int64_t>() >= 0 && value.get<int64_t>() <= 0xFFFFFFFFll;
+                if (inRange) {
+                    return PropertyValue::number(static_cast<uint32_t>(value.get<int64_t>()));
                 }
                 fail(where, "a number must be from 0 to 4294967295");
             }
