@@ -31,33 +31,67 @@ void Database::execute(std::string_view sql) {
     }
 }
 
-Statement Database::prepare(std::string_view sql) { return Statement(db_.get(), sql); }
+Database::~Database() {
+    for (auto& [sql, statement] : idle_) sqlite3_finalize(statement);
+}
+
+Statement Database::prepare(std::string_view sql) { return Statement(*this, sql); }
+
+void Database::release(std::string sql, sqlite3_stmt* statement) {
+    // Statements whose text is built at run time would grow the cache without
+    // end: beyond a few hundred kept statements, a finished one is dropped.
+    constexpr size_t kMaxIdle = 512;
+    if (idle_.size() >= kMaxIdle) {
+        sqlite3_finalize(statement);
+        return;
+    }
+    idle_.emplace(std::move(sql), statement);
+}
 
 int64_t Database::lastInsertRowId() const { return sqlite3_last_insert_rowid(db_.get()); }
 
 int Database::changes() const { return sqlite3_changes(db_.get()); }
 
-Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &raw, nullptr) !=
-        SQLITE_OK) {
-        fail(db, "platform store");
+Statement::Statement(Database& owner, std::string_view sql)
+    : owner_(&owner), db_(owner.handle()), sql_(sql) {
+    if (auto kept = owner.idle_.find(sql_); kept != owner.idle_.end()) {
+        statement_ = kept->second;
+        owner.idle_.erase(kept);
+        return;
     }
-    statement_.reset(raw);
+    if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &statement_, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_finalize(statement_);
+        statement_ = nullptr;
+        fail(db_, "platform store");
+    }
+}
+
+Statement::Statement(Statement&& other) noexcept
+    : owner_(other.owner_), db_(other.db_), sql_(std::move(other.sql_)),
+      statement_(other.statement_) {
+    other.statement_ = nullptr;
+}
+
+Statement::~Statement() {
+    if (!statement_) return;
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+    owner_->release(std::move(sql_), statement_);
 }
 
 Statement& Statement::bind(int index, int64_t value) {
-    if (sqlite3_bind_int64(statement_.get(), index, value) != SQLITE_OK) fail(db_, "bind");
+    if (sqlite3_bind_int64(statement_, index, value) != SQLITE_OK) fail(db_, "bind");
     return *this;
 }
 
 Statement& Statement::bind(int index, double value) {
-    if (sqlite3_bind_double(statement_.get(), index, value) != SQLITE_OK) fail(db_, "bind");
+    if (sqlite3_bind_double(statement_, index, value) != SQLITE_OK) fail(db_, "bind");
     return *this;
 }
 
 Statement& Statement::bind(int index, std::string_view value) {
-    if (sqlite3_bind_text(statement_.get(), index, value.data(), static_cast<int>(value.size()),
+    if (sqlite3_bind_text(statement_, index, value.data(), static_cast<int>(value.size()),
                           SQLITE_TRANSIENT) != SQLITE_OK) {
         fail(db_, "bind");
     }
@@ -65,12 +99,12 @@ Statement& Statement::bind(int index, std::string_view value) {
 }
 
 Statement& Statement::bindNull(int index) {
-    if (sqlite3_bind_null(statement_.get(), index) != SQLITE_OK) fail(db_, "bind");
+    if (sqlite3_bind_null(statement_, index) != SQLITE_OK) fail(db_, "bind");
     return *this;
 }
 
 bool Statement::step() {
-    int rc = sqlite3_step(statement_.get());
+    int rc = sqlite3_step(statement_);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
     fail(db_, "platform store");
@@ -82,23 +116,23 @@ void Statement::run() {
 }
 
 void Statement::reset() {
-    sqlite3_reset(statement_.get());
-    sqlite3_clear_bindings(statement_.get());
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
 }
 
 bool Statement::isNull(int column) const {
-    return sqlite3_column_type(statement_.get(), column) == SQLITE_NULL;
+    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
 }
 
 int64_t Statement::integer(int column) const {
-    return sqlite3_column_int64(statement_.get(), column);
+    return sqlite3_column_int64(statement_, column);
 }
 
-double Statement::real(int column) const { return sqlite3_column_double(statement_.get(), column); }
+double Statement::real(int column) const { return sqlite3_column_double(statement_, column); }
 
 std::string Statement::text(int column) const {
-    auto* data = reinterpret_cast<const char*>(sqlite3_column_text(statement_.get(), column));
-    int size = sqlite3_column_bytes(statement_.get(), column);
+    auto* data = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+    int size = sqlite3_column_bytes(statement_, column);
     return data ? std::string(data, static_cast<size_t>(size)) : std::string();
 }
 

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace tarnwick::platform::embedded {
 
@@ -28,23 +29,39 @@ class Database {
 public:
     // Opens (creating when missing) the database file; ":memory:" for an in-memory store.
     explicit Database(const std::string& path);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
 
     void execute(std::string_view sql);
+    // A compiled statement for `sql`. Finished statements are kept and handed
+    // out again for the same text, so a statement is compiled once per
+    // connection rather than once per call.
     Statement prepare(std::string_view sql);
     int64_t lastInsertRowId() const;
     int changes() const;
     sqlite3* handle() const { return db_.get(); }
 
 private:
+    friend class Statement;
+    // Takes back a finished statement, reset and without bindings.
+    void release(std::string sql, sqlite3_stmt* statement);
+
     struct Closer {
         void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
     };
     std::unique_ptr<sqlite3, Closer> db_;
+    std::unordered_multimap<std::string, sqlite3_stmt*> idle_;
 };
 
 class Statement {
 public:
-    Statement(sqlite3* db, std::string_view sql);
+    Statement(Database& owner, std::string_view sql);
+    ~Statement();
+    Statement(Statement&& other) noexcept;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    Statement& operator=(Statement&&) = delete;
 
     Statement& bind(int index, int64_t value);
     Statement& bind(int index, int value) { return bind(index, static_cast<int64_t>(value)); }
@@ -65,11 +82,10 @@ public:
     std::string text(int column) const;
 
 private:
-    struct Finalizer {
-        void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-    };
+    Database* owner_;
     sqlite3* db_;
-    std::unique_ptr<sqlite3_stmt, Finalizer> statement_;
+    std::string sql_;
+    sqlite3_stmt* statement_ = nullptr;
 };
 
 // BEGIN IMMEDIATE on construction; rolled back on destruction unless
