@@ -31,9 +31,7 @@ class FileObject : public automation::Dispatch {
         auto file = current(call);
         if (!call.isPut()) return file.name();
         auto newName = automation::toText(call.putValue());
-        for (char c : newName) {
-            if (c == '\\' || c == '/' || c == ':') raiseScriptError(numbers::kBadFileName);
-        }
+        checkSingleName(newName);
         auto target = file.path.parent().child(newName).text();
         guarded(Looking::ForFile, [&] { context_->files->move(path_, target); });
         path_ = context_->files->entry(target).pathText();

@@ -5,13 +5,6 @@ namespace tarnwick::platform::embedded::files::fso {
 
 namespace {
 
-// A name given to Name or to a collection's Item/Add: one name, no path.
-void checkSingleName(std::string_view name) {
-    for (char c : name) {
-        if (c == '\\' || c == '/' || c == ':') raiseScriptError(numbers::kBadFileName);
-    }
-}
-
 class EntryCollection : public automation::Dispatch {
   public:
     EntryCollection(ContextRef context, std::string folder, bool folders)

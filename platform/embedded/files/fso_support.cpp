@@ -5,6 +5,12 @@
 
 namespace tarnwick::platform::embedded::files::fso {
 
+void checkSingleName(std::string_view name) {
+    for (char c : name) {
+        if (c == '\\' || c == '/' || c == ':') raiseScriptError(numbers::kBadFileName);
+    }
+}
+
 void raiseScriptError(int32_t number) {
     switch (number) {
         case numbers::kBadFileName:

@@ -36,6 +36,10 @@ inline constexpr int32_t kPathNotFound = 76;
 // Raises a script error with its standard description.
 [[noreturn]] void raiseScriptError(int32_t number);
 
+// A name given to Name or to a collection's Item/Add: one name, no path
+// (52 "Bad file name or number" otherwise).
+void checkSingleName(std::string_view name);
+
 struct Context {
     std::shared_ptr<FileSystem> files;
     std::shared_ptr<AnsiCodePage> ansi;
