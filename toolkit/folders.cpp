@@ -19,7 +19,19 @@ bool ChkFolder(const FileSystemFactory& createFileSystem, const automation::Vari
         prefix += element + "\\";
         // A failed existence test counts as "missing": the creation is tried.
         auto exists = err.attempt([&] { return automation::toBoolean(use(fso).call("FolderExists", {prefix})); });
-        if (!exists || !*exists) err.attempt([&] { use(fso).call("CreateFolder", {prefix}); });
+        if (exists && *exists) continue;
+        try {
+            use(fso).call("CreateFolder", {prefix});
+        } catch (const automation::AutomationError& failure) {
+            // Two pages making folders below the same new parent both find it
+            // missing and both create it; the one that comes second has its
+            // folder all the same, so a failed creation counts only when the
+            // folder is still not there.
+            automation::ErrorState recheck;
+            auto madeMeanwhile = recheck.attempt(
+                [&] { return automation::toBoolean(use(fso).call("FolderExists", {prefix})); });
+            if (!madeMeanwhile || !*madeMeanwhile) err.record(failure);
+        }
     }
     return !err.isSet();
 }

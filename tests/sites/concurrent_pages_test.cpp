@@ -107,8 +107,8 @@ TEST_F(ConcurrentPages, PagesCreatingSitesAtOnceGetDistinctNumbers) {
 
     auto a = createdNumbers(json::parse(first->out()));
     auto b = createdNumbers(json::parse(second->out()));
-    ASSERT_EQ(a.size(), 3u);
-    ASSERT_EQ(b.size(), 3u);
+    ASSERT_EQ(a.size(), 3u) << first->out() << first->err();
+    ASSERT_EQ(b.size(), 3u) << second->out() << second->err();
     std::set<int> all(a.begin(), a.end());
     all.insert(b.begin(), b.end());
     EXPECT_EQ(all, (std::set<int>{2, 3, 4, 5, 6, 7}));

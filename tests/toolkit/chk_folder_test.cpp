@@ -1,6 +1,7 @@
 // ChkFolder on the embedded drives.
 #include <algorithm>
 
+#include "toolkit/folders.h"
 #include "toolkit_fixture.h"
 
 namespace tarnwick::testing {
@@ -87,6 +88,32 @@ TEST_F(ChkFolder, AFailedStepMakesItFalseButTheLaterFoldersAreStillMade) {
     EXPECT_FALSE(exists("D:\\Web\\carol"));
     EXPECT_EQ(chkFolder("D:\\Web\\carol"), Variant(true));
     EXPECT_TRUE(exists("D:\\Web\\carol"));
+}
+
+// The platform's FileSystemObject, with another page making each folder
+// just before this one's CreateFolder reaches it.
+class ConcurrentCreator : public automation::Dispatch {
+public:
+    explicit ConcurrentCreator(automation::ObjectRef fso) : fso_(std::move(fso)) {}
+    Variant invoke(std::string_view name, automation::InvokeKind kind,
+                   std::span<Variant> args) override {
+        if (automation::equalsIgnoreCase(name, "CreateFolder")) fso_->call("CreateFolder", {args[0]});
+        return fso_->invoke(name, kind, args);
+    }
+
+private:
+    automation::ObjectRef fso_;
+};
+
+TEST_F(ChkFolder, AFolderMadeMeanwhileByAnotherPageCounts) {
+    auto fso = platform->objects()("Scripting.FileSystemObject");
+    auto racing = std::make_shared<ConcurrentCreator>(fso);
+    EXPECT_TRUE(toolkit::ChkFolder([&] { return racing; }, "D:\\Web\\amy\\site"));
+    EXPECT_TRUE(exists("D:\\Web\\amy\\site"));
+
+    // A creation that fails with the folder still missing stays a failure.
+    inject("CreateFolder", "D:\\Web\\bob\\", 70);
+    EXPECT_FALSE(toolkit::ChkFolder([&] { return fso; }, "D:\\Web\\bob\\site"));
 }
 
 TEST_F(ChkFolder, NoFileSystemObjectIsFalse) {
