@@ -16,7 +16,16 @@ Database::Database(const std::string& path) {
     db_.reset(raw);
     if (rc != SQLITE_OK) fail(raw, "cannot open the platform store " + path);
     sqlite3_busy_timeout(raw, 30000);
-    if (path != ":memory:") execute("PRAGMA journal_mode=WAL");
+    inMemory_ = path == ":memory:";
+    if (!inMemory_) {
+        execute("PRAGMA journal_mode=WAL");
+        changes_ = ChangeCounter::open(path + "-changes");
+        if (changes_) {
+            sqlite3_commit_hook(raw, &Database::beforeCommit, this);
+            // Replaces SQLite's automatic checkpoint, which afterCommit does in its stead.
+            sqlite3_wal_hook(raw, &Database::afterCommit, this);
+        }
+    }
     execute("PRAGMA synchronous=FULL");
     execute("PRAGMA foreign_keys=ON");
 }
@@ -32,6 +41,8 @@ void Database::execute(std::string_view sql) {
 }
 
 Database::~Database() {
+    sqlite3_commit_hook(db_.get(), nullptr, nullptr);
+    sqlite3_wal_hook(db_.get(), nullptr, nullptr);
     for (auto& [sql, statement] : idle_) sqlite3_finalize(statement);
 }
 
@@ -46,6 +57,46 @@ void Database::release(std::string sql, sqlite3_stmt* statement) {
         return;
     }
     idle_.emplace(std::move(sql), statement);
+}
+
+uint64_t Database::generation() {
+    // Inside a transaction nobody else can commit: this connection holds the
+    // write lock (every transaction is IMMEDIATE) and looked when it began.
+    if (inMemory_ || sqlite3_get_autocommit(db_.get()) == 0) return generation_;
+    constexpr std::chrono::seconds kLongestTrust{1};
+    if (!changes_) {
+        lookForOtherCommits();
+    } else if (auto changes = changes_->value(); changes != changesSeen_ ||
+               std::chrono::steady_clock::now() - lastLook_ >= kLongestTrust) {
+        // The counter is read before the look, so a commit between the two is
+        // seen now or at the next call.
+        changesSeen_ = changes;
+        lookForOtherCommits();
+    }
+    return generation_;
+}
+
+int Database::beforeCommit(void* database) {
+    static_cast<Database*>(database)->changes_->raise();
+    return 0;  // go on with the commit
+}
+
+int Database::afterCommit(void* database, sqlite3* db, const char* name, int frames) {
+    static_cast<Database*>(database)->changes_->raise();
+    // SQLite's own automatic checkpoint: once the WAL holds 1000 pages.
+    if (frames >= 1000) sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    return SQLITE_OK;
+}
+
+void Database::lookForOtherCommits() {
+    auto query = prepare("PRAGMA data_version");
+    query.step();
+    int64_t version = query.integer(0);
+    if (version != dataVersion_) {
+        dataVersion_ = version;
+        ++generation_;
+    }
+    lastLook_ = std::chrono::steady_clock::now();
 }
 
 int64_t Database::lastInsertRowId() const { return sqlite3_last_insert_rowid(db_.get()); }
@@ -139,10 +190,19 @@ std::string Statement::text(int column) const {
 Transaction::Transaction(Database& db)
     : db_(db), nested_(sqlite3_get_autocommit(db.handle()) == 0) {
     db_.execute(nested_ ? "SAVEPOINT nested" : "BEGIN IMMEDIATE");
+    if (nested_) return;
+    try {
+        db_.lookForOtherCommits();
+    } catch (const StoreError&) {
+        db_.execute("ROLLBACK");
+        throw;
+    }
 }
 
 Transaction::~Transaction() {
     if (done_) return;
+    // Whatever a cache took over from this transaction's writes is undone.
+    ++db_.generation_;
     try {
         db_.execute(nested_ ? "ROLLBACK TO nested; RELEASE nested" : "ROLLBACK");
     } catch (const StoreError&) {

@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -15,6 +16,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+
+#include "platform/embedded/change_counter.h"
 
 namespace tarnwick::platform::embedded {
 
@@ -42,8 +45,25 @@ public:
     int changes() const;
     sqlite3* handle() const { return db_.get(); }
 
+    // A number that changes whenever what this connection has read may have
+    // changed behind its back: another connection committed, or this one
+    // rolled a transaction back. A cache of stored state keeps the generation
+    // it was filled at and is refilled once it differs; a cache that changes
+    // its rows itself applies its own writes to its copy as well.
+    //
+    // Another connection's commit is looked for (PRAGMA data_version) at the
+    // start of every transaction, so everything a change reads is current,
+    // and outside transactions whenever the store's change counter moved (see
+    // change_counter.h), or a second has passed since the last look.
+    uint64_t generation();
+
 private:
     friend class Statement;
+    friend class Transaction;
+    // Runs PRAGMA data_version and moves the generation on when it changed.
+    void lookForOtherCommits();
+    static int beforeCommit(void* database);
+    static int afterCommit(void* database, sqlite3* db, const char* name, int frames);
     // Takes back a finished statement, reset and without bindings.
     void release(std::string sql, sqlite3_stmt* statement);
 
@@ -52,6 +72,12 @@ private:
     };
     std::unique_ptr<sqlite3, Closer> db_;
     std::unordered_multimap<std::string, sqlite3_stmt*> idle_;
+    uint64_t generation_ = 1;
+    int64_t dataVersion_ = -1;
+    std::chrono::steady_clock::time_point lastLook_{};
+    bool inMemory_ = false;  // one connection: nobody else commits
+    std::unique_ptr<ChangeCounter> changes_;
+    uint64_t changesSeen_ = 0;
 };
 
 class Statement {

@@ -16,6 +16,13 @@ CREATE TABLE IF NOT EXISTS faults (
 );
 )sql";
 
+// Whether the store holds any fault, as last read on this connection: most
+// calls meet no fault at all, and they learn it without a query.
+struct FaultPresence {
+    uint64_t generation = 0;
+    std::optional<bool> any;
+};
+
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 }  // namespace
 
@@ -61,13 +68,17 @@ void StoredFaults::add(const Fault& fault) {
         .bind(4, fault.once ? 1 : 0)
         .run();
     transaction.commit();
+    forget();
 }
 
 void StoredFaults::clear() {
     Transaction transaction(store_->db());
     store_->db().execute("DELETE FROM faults");
     transaction.commit();
+    forget();
 }
+
+void StoredFaults::forget() { store_->shared<FaultPresence>().any.reset(); }
 
 std::vector<Fault> StoredFaults::list() {
     std::vector<Fault> faults;
@@ -80,12 +91,19 @@ std::vector<Fault> StoredFaults::list() {
     return faults;
 }
 
-std::optional<int32_t> StoredFaults::take(std::string_view member, std::string_view path) {
-    auto& db = store_->db();
-    // Cheap check first: most calls meet no fault at all.
-    auto any = db.prepare("SELECT 1 FROM faults LIMIT 1");
-    if (!any.step()) return std::nullopt;
+bool StoredFaults::armed() {
+    auto& presence = store_->shared<FaultPresence>();
+    auto generation = store_->db().generation();
+    if (!presence.any || presence.generation != generation) {
+        presence.any = store_->db().prepare("SELECT 1 FROM faults LIMIT 1").step();
+        presence.generation = generation;
+    }
+    return *presence.any;
+}
 
+std::optional<int32_t> StoredFaults::take(std::string_view member, std::string_view path) {
+    if (!armed()) return std::nullopt;
+    auto& db = store_->db();
     Transaction transaction(db);
     auto query = db.prepare("SELECT id, member, path_pattern, number, once FROM faults ORDER BY id");
     while (query.step()) {
@@ -96,10 +114,14 @@ std::optional<int32_t> StoredFaults::take(std::string_view member, std::string_v
         auto number = static_cast<int32_t>(query.integer(3));
         if (query.integer(4) != 0) {
             db.prepare("DELETE FROM faults WHERE id = ?").bind(1, query.integer(0)).run();
+            transaction.commit();
+            forget();
+            return number;
         }
-        transaction.commit();
+        transaction.commit();  // nothing changed; a rollback would age every cache
         return number;
     }
+    transaction.commit();
     return std::nullopt;
 }
 
@@ -118,6 +140,7 @@ nlohmann::json StoredFaults::dump() {
 void StoredFaults::load(const nlohmann::json& document) {
     if (!document.is_array()) throw LoadError("faults: must be a list");
     auto& db = store_->db();
+    forget();
     db.execute("DELETE FROM faults");
     for (size_t i = 0; i < document.size(); ++i) {
         const auto& entry = document[i];

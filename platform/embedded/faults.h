@@ -38,12 +38,15 @@ public:
     virtual std::optional<int32_t> take(std::string_view member, std::string_view path) = 0;
     // Raises the matching fault's number as an automation error.
     void check(std::string_view member, std::string_view path);
+    // False when no fault is set at all.
+    virtual bool armed() { return true; }
 };
 
 // No faults: for platforms that a test does not drive.
 class NoFaults : public FaultInjector {
 public:
     std::optional<int32_t> take(std::string_view, std::string_view) override { return {}; }
+    bool armed() override { return false; }
 };
 
 class StoredFaults : public FaultInjector, public StateModule {
@@ -54,12 +57,17 @@ public:
     void clear();
     std::vector<Fault> list();
     std::optional<int32_t> take(std::string_view member, std::string_view path) override;
+    // Read once per generation of the store's connection.
+    bool armed() override;
 
     std::string_view name() const override { return "faults"; }
     nlohmann::json dump() override;
     void load(const nlohmann::json& document) override;
 
 private:
+    // Drops this connection's note of whether faults exist, after a change.
+    void forget();
+
     std::shared_ptr<Store> store_;
 };
 

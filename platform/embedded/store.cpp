@@ -46,7 +46,7 @@ std::shared_ptr<Store> Store::open(const fs::path& folder) {
     bool fresh = !fs::exists(folder / kDatabaseName);
     fs::create_directories(folder);
     std::shared_ptr<Store> store(new Store(folder, (folder / kDatabaseName).string()));
-    if (fresh) store->saveSettings(store->settings());
+    if (fresh) store->saveSettings(PlatformSettings(store->settings()));
     return store;
 }
 
@@ -82,7 +82,9 @@ fs::path Store::defaultFolder() {
     return fs::path(home && *home ? home : ".") / ".local" / "state" / "tarnwick";
 }
 
-PlatformSettings Store::settings() {
+const PlatformSettings& Store::settings() {
+    auto generation = db_.generation();
+    if (settings_ && settingsGeneration_ == generation) return *settings_;
     PlatformSettings settings;
     auto query = db_.prepare("SELECT name, value FROM settings");
     while (query.step()) {
@@ -94,7 +96,9 @@ PlatformSettings Store::settings() {
         if (name == "master_site_root") settings.masterSiteRoot = value;
         if (name == "drives") settings.drives = value;
     }
-    return settings;
+    settings_ = std::move(settings);
+    settingsGeneration_ = generation;
+    return *settings_;
 }
 
 void Store::saveSettings(const PlatformSettings& settings) {
@@ -110,6 +114,8 @@ void Store::saveSettings(const PlatformSettings& settings) {
     write.reset();
     write.bind(1, "drives").bind(2, settings.drives).run();
     transaction.commit();
+    settings_ = settings;
+    settingsGeneration_ = db_.generation();
 }
 
 }  // namespace tarnwick::platform::embedded

@@ -8,8 +8,11 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <typeindex>
 
 #include "platform/embedded/database.h"
 
@@ -38,8 +41,19 @@ public:
     static std::filesystem::path defaultFolder();
 
     Database& db() { return db_; }
-    PlatformSettings settings();
+    // Read from the store once per generation of the connection.
+    const PlatformSettings& settings();
     void saveSettings(const PlatformSettings& settings);
+
+    // The one object of type T kept with this connection, made on first use:
+    // the place for a cache of stored rows, so that every object reading the
+    // same rows through this store shares one copy and sees its writes.
+    template <class T>
+    T& shared() {
+        auto& slot = shared_[std::type_index(typeid(T))];
+        if (!slot) slot = std::make_shared<T>();
+        return *static_cast<T*>(slot.get());
+    }
     // Empty for an in-memory store.
     const std::filesystem::path& folder() const { return folder_; }
 
@@ -49,6 +63,9 @@ private:
 
     std::filesystem::path folder_;
     Database db_;
+    std::optional<PlatformSettings> settings_;
+    uint64_t settingsGeneration_ = 0;
+    std::map<std::type_index, std::shared_ptr<void>> shared_;
 };
 
 }  // namespace tarnwick::platform::embedded

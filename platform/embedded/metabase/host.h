@@ -21,6 +21,9 @@ public:
     // `member` is the member as called ("SetInfo", "ServerBindings"), or
     // "GetObject" for a bind; `path` the object's full path.
     virtual void checkFault(std::string_view member, std::string_view path) = 0;
+    // False when no call can meet a fault now, so a caller may skip building
+    // the path it would check.
+    virtual bool faultsArmed() { return true; }
 
     virtual int64_t processId() = 0;
     virtual bool processAlive(int64_t processId) = 0;

@@ -62,7 +62,7 @@ std::string KeyObject::adsPath() const {
 }
 
 Variant KeyObject::invoke(std::string_view name, automation::InvokeKind kind, Args args) {
-    tree_->host().checkFault(name, adsPath());
+    if (tree_->host().faultsArmed()) tree_->host().checkFault(name, adsPath());
     for (const auto& member : kMembers) {
         if (equalsIgnoreCase(member.name, name)) {
             if (kind == automation::InvokeKind::PropertyPut) {
@@ -142,12 +142,14 @@ Variant KeyObject::readProperty(std::string_view name) {
         raise(errors::kPropertyNotFound, "The property " + std::string(property->name) +
                                              " is not set on " + key_.path);
     }
-    auto current = tree_->requireKey(key_.path);
     std::optional<PropertyValue> value;
     if (property->source == PropertySource::ServerState) {
+        auto current = tree_->requireKey(key_.path);
         if (current.state) value = PropertyValue::number(*current.state);
     } else {
         value = tree_->storage().property(key_.path, property->name);
+        // No value: the key may be gone since this object was made.
+        if (!value) tree_->requireKey(key_.path);
     }
     if (!value) {
         raise(errors::kPropertyNotFound, "The property " + std::string(property->name) +

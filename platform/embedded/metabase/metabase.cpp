@@ -22,6 +22,7 @@ public:
     void checkFault(std::string_view member, std::string_view path) override {
         faults_->check(member, path);
     }
+    bool faultsArmed() override { return faults_->armed(); }
     int64_t processId() override { return static_cast<int64_t>(::getpid()); }
     bool processAlive(int64_t processId) override {
         if (processId <= 0 || processId != static_cast<pid_t>(processId)) return false;

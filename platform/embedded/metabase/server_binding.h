@@ -15,14 +15,16 @@
 
 namespace tarnwick::platform::metabase {
 
+// Views into the text it was parsed from, which must outlive it.
 struct ServerBinding {
-    std::string address;  // empty: all unassigned addresses
+    std::string_view address;  // empty: all unassigned addresses
     uint16_t port = 0;
-    std::string host;     // empty: any host name
+    std::string_view host;     // empty: any host name
 };
 
 // nullopt unless the text has exactly two ":" with a port from 1 to 65535
-// between them.
+// between them. Sites are started among thousands of others, so this makes
+// no copies.
 std::optional<ServerBinding> parseServerBinding(std::string_view text);
 bool bindingsCollide(const ServerBinding& a, const ServerBinding& b);
 

@@ -2,6 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <unordered_map>
+
+#include "automation/text.h"
 #include "platform/embedded/metabase/key_path.h"
 
 namespace tarnwick::platform::embedded {
@@ -37,9 +40,11 @@ CREATE TABLE IF NOT EXISTS metabase_reservations (
 );
 )sql";
 
-// Selects a key path and everything below it; binds the path as ?1.
+// Selects a key path and everything below it; binds the path as ?1. The
+// paths below sort between the path + "/" and the path + "0" (the character
+// after "/"), so the unique index on the path finds them.
 constexpr const char* kWithinPath =
-    "(path = ?1 OR lower(substr(path, 1, length(?1) + 1)) = lower(?1 || '/'))";
+    "(path = ?1 OR (path >= ?1 || '/' AND path < ?1 || '0'))";
 
 void bindValue(Statement& statement, int index, const PropertyValue& value) {
     switch (value.type()) {
@@ -78,6 +83,92 @@ PropertyValue columnValue(const Statement& statement, int typeColumn, int valueC
 }
 }  // namespace
 
+// This connection's copy of the keys and properties it has read, kept for one
+// generation of the connection and shared by every storage object on it. A
+// site operation reads every site's bindings, and the site-number search
+// binds every taken number: from the copy, that costs no query at all.
+// Writes go to the store and then to the copy.
+struct SqliteMetabaseStorage::CopyEntry {
+    KeyRecord key;
+    std::optional<PropertyMap> properties;  // absent until read
+};
+
+struct SqliteMetabaseStorage::Copy {
+    using Entry = CopyEntry;
+    uint64_t generation = 0;
+    // By path in lower case.
+    std::unordered_map<std::string, Entry> keys;
+    // The children of each key whose children were listed, by path in lower
+    // case, in creation order; each of them is in `keys`.
+    std::unordered_map<std::string, std::vector<std::string>> children;
+
+    void clear() {
+        keys.clear();
+        children.clear();
+    }
+};
+
+namespace {
+std::string lowered(std::string_view path) { return automation::toLowerAscii(path); }
+
+const PropertyValue* findProperty(const PropertyMap& properties, std::string_view name) {
+    if (auto exact = properties.find(std::string(name)); exact != properties.end()) {
+        return &exact->second;
+    }
+    for (const auto& [stored, value] : properties) {
+        if (automation::equalsIgnoreCase(stored, name)) return &value;
+    }
+    return nullptr;
+}
+
+void assignProperty(PropertyMap& properties, const std::string& name, const PropertyValue& value) {
+    std::erase_if(properties,
+                  [&](const auto& entry) { return automation::equalsIgnoreCase(entry.first, name); });
+    properties.insert_or_assign(name, value);
+}
+}  // namespace
+
+SqliteMetabaseStorage::Copy& SqliteMetabaseStorage::copy() {
+    auto& copy = store_->shared<Copy>();
+    auto generation = store_->db().generation();
+    if (copy.generation != generation) {
+        copy.clear();
+        copy.generation = generation;
+    }
+    return copy;
+}
+
+SqliteMetabaseStorage::CopyEntry* SqliteMetabaseStorage::entry(std::string_view path) {
+    auto& known = copy();
+    auto key = lowered(path);
+    if (auto found = known.keys.find(key); found != known.keys.end()) return &found->second;
+    // A parent whose children are all known has no other.
+    if (known.children.contains(lowered(metabase::parentKeyPath(path)))) return nullptr;
+
+    auto query =
+        store_->db().prepare("SELECT path, class, state FROM metabase_keys WHERE path = ?");
+    query.bind(1, path);
+    auto found = keys(query);
+    if (found.empty()) return nullptr;
+    return &known.keys.insert_or_assign(key, Copy::Entry{std::move(found.front()), std::nullopt})
+                .first->second;
+}
+
+const PropertyMap* SqliteMetabaseStorage::propertiesOf(std::string_view path) {
+    auto* found = entry(path);
+    if (!found) return nullptr;
+    if (!found->properties) {
+        auto query = store_->db().prepare(
+            "SELECT p.name, p.type, p.value FROM metabase_properties p "
+            "JOIN metabase_keys k ON k.id = p.key_id WHERE k.path = ?");
+        query.bind(1, path);
+        PropertyMap values;
+        while (query.step()) values.emplace(query.text(0), columnValue(query, 1, 2));
+        found->properties = std::move(values);
+    }
+    return &*found->properties;
+}
+
 SqliteMetabaseStorage::SqliteMetabaseStorage(std::shared_ptr<Store> store)
     : store_(std::move(store)) {
     Transaction transaction(store_->db());
@@ -102,19 +193,41 @@ std::vector<KeyRecord> SqliteMetabaseStorage::keys(Statement& query) {
 }
 
 std::optional<KeyRecord> SqliteMetabaseStorage::findKey(std::string_view path) {
-    auto query =
-        store_->db().prepare("SELECT path, class, state FROM metabase_keys WHERE path = ?");
-    query.bind(1, path);
-    auto found = keys(query);
-    if (found.empty()) return std::nullopt;
-    return found.front();
+    auto* found = entry(path);
+    if (!found) return std::nullopt;
+    return found->key;
 }
 
 std::vector<KeyRecord> SqliteMetabaseStorage::childKeys(std::string_view path) {
-    auto query = store_->db().prepare(
-        "SELECT path, class, state FROM metabase_keys WHERE parent = ? ORDER BY id");
-    query.bind(1, path);
-    return keys(query);
+    auto& known = copy();
+    auto parent = lowered(path);
+    if (!known.children.contains(parent)) {
+        // The children and their properties, read in two queries.
+        auto& db = store_->db();
+        auto query = db.prepare(
+            "SELECT path, class, state FROM metabase_keys WHERE parent = ? ORDER BY id");
+        query.bind(1, path);
+        std::unordered_map<std::string, Copy::Entry> read;
+        std::vector<std::string> order;
+        for (auto& key : keys(query)) {
+            order.push_back(lowered(key.path));
+            read.insert_or_assign(order.back(), Copy::Entry{std::move(key), PropertyMap{}});
+        }
+        auto properties = db.prepare(
+            "SELECT k.path, p.name, p.type, p.value FROM metabase_properties p "
+            "JOIN metabase_keys k ON k.id = p.key_id WHERE k.parent = ?");
+        properties.bind(1, path);
+        while (properties.step()) {
+            auto owner = read.find(lowered(properties.text(0)));
+            if (owner == read.end()) continue;
+            owner->second.properties->emplace(properties.text(1), columnValue(properties, 2, 3));
+        }
+        for (auto& [key, entry] : read) known.keys.insert_or_assign(key, std::move(entry));
+        known.children.emplace(parent, std::move(order));
+    }
+    std::vector<KeyRecord> children;
+    for (const auto& child : known.children.at(parent)) children.push_back(known.keys.at(child).key);
+    return children;
 }
 
 std::vector<KeyRecord> SqliteMetabaseStorage::allKeys() {
@@ -124,22 +237,16 @@ std::vector<KeyRecord> SqliteMetabaseStorage::allKeys() {
 
 std::optional<PropertyValue> SqliteMetabaseStorage::property(std::string_view path,
                                                              std::string_view name) {
-    auto query = store_->db().prepare(
-        "SELECT p.type, p.value FROM metabase_properties p JOIN metabase_keys k ON k.id = p.key_id "
-        "WHERE k.path = ? AND p.name = ?");
-    query.bind(1, path).bind(2, name);
-    if (!query.step()) return std::nullopt;
-    return columnValue(query, 0, 1);
+    const auto* properties = propertiesOf(path);
+    if (!properties) return std::nullopt;
+    const auto* value = findProperty(*properties, name);
+    if (!value) return std::nullopt;
+    return *value;
 }
 
 PropertyMap SqliteMetabaseStorage::properties(std::string_view path) {
-    auto query = store_->db().prepare(
-        "SELECT p.name, p.type, p.value FROM metabase_properties p "
-        "JOIN metabase_keys k ON k.id = p.key_id WHERE k.path = ?");
-    query.bind(1, path);
-    PropertyMap values;
-    while (query.step()) values.emplace(query.text(0), columnValue(query, 1, 2));
-    return values;
+    const auto* properties = propertiesOf(path);
+    return properties ? *properties : PropertyMap{};
 }
 
 void SqliteMetabaseStorage::insertKey(const KeyRecord& key) {
@@ -152,6 +259,12 @@ void SqliteMetabaseStorage::insertKey(const KeyRecord& key) {
         insert.bindNull(4);
     }
     insert.run();
+
+    auto& known = copy();
+    auto path = lowered(key.path);
+    known.keys.insert_or_assign(path, Copy::Entry{key, PropertyMap{}});
+    auto siblings = known.children.find(lowered(metabase::parentKeyPath(key.path)));
+    if (siblings != known.children.end()) siblings->second.push_back(path);
 }
 
 void SqliteMetabaseStorage::setState(std::string_view path, uint32_t state) {
@@ -160,6 +273,10 @@ void SqliteMetabaseStorage::setState(std::string_view path, uint32_t state) {
         .bind(1, static_cast<int64_t>(state))
         .bind(2, path)
         .run();
+    auto& known = copy();
+    if (auto found = known.keys.find(lowered(path)); found != known.keys.end()) {
+        found->second.key.state = state;
+    }
 }
 
 void SqliteMetabaseStorage::writeProperties(std::string_view path, const PropertyMap& values) {
@@ -177,6 +294,11 @@ void SqliteMetabaseStorage::writeProperties(std::string_view path, const Propert
         write.run();
         write.reset();
     }
+    auto& known = copy();
+    if (auto found = known.keys.find(lowered(path));
+        found != known.keys.end() && found->second.properties) {
+        for (const auto& [name, value] : values) assignProperty(*found->second.properties, name, value);
+    }
 }
 
 void SqliteMetabaseStorage::removeSubtree(std::string_view path) {
@@ -185,10 +307,20 @@ void SqliteMetabaseStorage::removeSubtree(std::string_view path) {
     db.prepare(std::string("DELETE FROM metabase_reservations WHERE ") + kWithinPath)
         .bind(1, path)
         .run();
+
+    auto& known = copy();
+    auto key = lowered(path);
+    auto below = key + "/";
+    auto removed = [&](const std::string& other) { return other == key || other.starts_with(below); };
+    std::erase_if(known.keys, [&](const auto& entry) { return removed(entry.first); });
+    std::erase_if(known.children, [&](const auto& entry) { return removed(entry.first); });
+    auto siblings = known.children.find(lowered(metabase::parentKeyPath(path)));
+    if (siblings != known.children.end()) std::erase(siblings->second, key);
 }
 
 void SqliteMetabaseStorage::removeAll() {
     store_->db().execute("DELETE FROM metabase_keys; DELETE FROM metabase_reservations;");
+    copy().clear();
 }
 
 std::optional<Reservation> SqliteMetabaseStorage::reservation(std::string_view path) {

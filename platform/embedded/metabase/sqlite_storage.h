@@ -7,6 +7,9 @@
 //   metabase_reservations(path, token, pid, created)
 // atomically() is one Transaction: BEGIN IMMEDIATE, so two processes
 // serialise their changes, or a savepoint inside a caller's transaction.
+//
+// Reads are served from a copy kept with the connection (see Copy in the
+// source), valid while the connection's generation stays (Database::generation).
 #pragma once
 
 #include <memory>
@@ -40,6 +43,16 @@ public:
     void removeReservation(std::string_view path) override;
 
 private:
+    struct Copy;
+    // This connection's copy, emptied when the connection's generation moved on.
+    Copy& copy();
+    struct CopyEntry;
+    // The key in the copy, read into it when not there yet; nullptr when
+    // there is no such key.
+    CopyEntry* entry(std::string_view path);
+    // The key's properties, read into the copy when not there yet; nullptr
+    // when there is no such key.
+    const metabase::PropertyMap* propertiesOf(std::string_view path);
     std::vector<metabase::KeyRecord> keys(Statement& query);
 
     std::shared_ptr<Store> store_;

@@ -147,10 +147,9 @@ void MetabaseTree::removeChild(std::string_view container, const KeyClass& keyCl
 }
 
 namespace {
-std::vector<ServerBinding> bindingsOf(MetabaseStorage& storage, std::string_view path,
-                                      bool strict) {
+// The site's bindings, as views into `value`.
+std::vector<ServerBinding> bindingsIn(const std::optional<PropertyValue>& value, bool strict) {
     std::vector<ServerBinding> bindings;
-    auto value = storage.property(path, "ServerBindings");
     if (!value || value->type() != PropertyType::List) return bindings;
     for (const auto& text : value->list()) {
         if (auto binding = parseServerBinding(text)) {
@@ -166,13 +165,15 @@ std::vector<ServerBinding> bindingsOf(MetabaseStorage& storage, std::string_view
 void MetabaseTree::start(std::string_view path) {
     storage_->atomically([&] {
         auto site = requireKey(path);
-        auto own = bindingsOf(*storage_, site.path, true);
+        auto ownValue = storage_->property(site.path, "ServerBindings");
+        auto own = bindingsIn(ownValue, true);
         for (const auto& other : storage_->childKeys(parentKeyPath(site.path))) {
             if (equalsIgnoreCase(other.path, site.path) || other.state != kServerStarted ||
                 !equalsIgnoreCase(other.keyClass, classes::kWebServer)) {
                 continue;
             }
-            for (const auto& theirs : bindingsOf(*storage_, other.path, false)) {
+            auto theirValue = storage_->property(other.path, "ServerBindings");
+            for (const auto& theirs : bindingsIn(theirValue, false)) {
                 for (const auto& mine : own) {
                     if (bindingsCollide(mine, theirs)) {
                         raise(errors::kAlreadyExists,
