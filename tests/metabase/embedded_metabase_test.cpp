@@ -160,6 +160,58 @@ TEST_F(EmbeddedMetabase, AReservationOutlivesItsProcessOnlyUntilFound) {
     EXPECT_EQ(errorOf([&] { second.metabase.bind("IIS://WEBSERVER/W3SVC/8"); }), 0);
 }
 
+// Each process serves reads from its own copy of what it read before; the
+// copy must never hide what the other process committed since.
+TEST_F(EmbeddedMetabase, ReadsSeeTheOtherProcessesLastCommit) {
+    auto names = [](Process& process) {
+        std::vector<std::string> found;
+        auto children = process.metabase.bind("IIS://WEBSERVER/W3SVC")->get("Children");
+        for (const auto& child : children.array()) {
+            found.push_back(automation::toText(child.object()->get("Name")));
+        }
+        return found;
+    };
+    auto firstSite = first.metabase.bind("IIS://WEBSERVER/W3SVC/1");
+    auto comment = firstSite->get("ServerComment");
+    auto before = names(first);
+
+    auto added = second.createSite("3");
+    added->put("ServerComment", "three");
+    added->call("SetInfo");
+    auto changed = second.metabase.bind("IIS://WEBSERVER/W3SVC/1");
+    changed->put("ServerComment", "renamed");
+    changed->call("SetInfo");
+
+    auto after = names(first);
+    EXPECT_EQ(after.size(), before.size() + 1);
+    EXPECT_EQ(after.back(), "3");
+    EXPECT_EQ(first.metabase.bind("IIS://WEBSERVER/W3SVC/3")->get("ServerComment"), Variant("three"));
+    EXPECT_EQ(firstSite->get("ServerComment"), Variant("renamed"));
+    EXPECT_NE(comment, Variant("renamed"));
+
+    second.metabase.bind("IIS://WEBSERVER/W3SVC")->call("Delete", {"IIsWebServer", "3"});
+    EXPECT_EQ(errorOf([&] { first.metabase.bind("IIS://WEBSERVER/W3SVC/3"); }),
+              errors::kPathNotFound);
+    EXPECT_EQ(names(first), before);
+}
+
+TEST_F(EmbeddedMetabase, WritesOfATransactionRolledBackLeaveTheCopy) {
+    auto site = first.metabase.bind("IIS://WEBSERVER/W3SVC/1");
+    auto comment = site->get("ServerComment");
+    {
+        platform::embedded::Transaction transaction(first.store->db());
+        site->put("ServerComment", "abandoned");
+        site->call("SetInfo");
+        auto added = first.createSite("4");
+        added->call("SetInfo");
+        EXPECT_EQ(site->get("ServerComment"), Variant("abandoned"));
+        EXPECT_EQ(errorOf([&] { first.metabase.bind("IIS://WEBSERVER/W3SVC/4"); }), 0);
+    }
+    EXPECT_EQ(site->get("ServerComment"), comment);
+    EXPECT_EQ(errorOf([&] { first.metabase.bind("IIS://WEBSERVER/W3SVC/4"); }),
+              errors::kPathNotFound);
+}
+
 TEST_F(EmbeddedMetabase, AFailedLoadInsideTheCallersTransactionChangesNothing) {
     EXPECT_EQ(first.metabase.name(), "metabase");
     auto before = first.metabase.dump();
