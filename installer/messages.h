@@ -10,8 +10,8 @@ namespace tarnwick::installer::messages {
 inline constexpr std::string_view kWindowCaption = "Quorvel安装程序";
 inline constexpr std::string_view kChooseFolderPrompt = "请选择正确目录";
 inline constexpr std::string_view kFolderPickerTitle = "请选择文件夹";
-inline constexpr std::string_view kMakerNotice =
-    "Tarnwick 主机控制面板 http://www.tarnwick.example/";
+// Label6: one line within the label's 3015 twips.
+inline constexpr std::string_view kMakerNotice = "主页: www.tarnwick.example";
 inline constexpr std::string_view kMakerAddress = "http://www.tarnwick.example/";
 
 // Help labels.

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The Windows deliverables: cross-builds Tarnwick.dll for x86_64 and i686 with
-# mingw-w64, checks each DLL's exports and imports against the lists in
-# windows/, and runs the tests under Wine (x86_64 only; see tests/wine/run.sh).
+# The Windows deliverables: cross-builds Tarnwick.dll and Setup.exe for x86_64
+# and i686 with mingw-w64, checks the DLL's exports and both programs' imports
+# against the lists in windows/, and runs the tests under Wine (x86_64 only;
+# see tests/wine/run.sh).
 #
 #   bash scripts/test-windows.sh                 build, check, test
-#   bash scripts/test-windows.sh --update-lists  rewrite windows/*.txt from the built DLLs
+#   bash scripts/test-windows.sh --update-lists  rewrite windows/*.txt from the built binaries
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -14,9 +15,11 @@ update_lists=false
 
 # Never wine32: this kernel cannot run 32-bit programs, and with wine32
 # installed the wine loader picks the 32-bit side and fails.
+# Setup.exe's window is tested on Xvfb with a CJK font and Wine's own fonts,
+# and photographed with ImageMagick.
 bash scripts/install-deps.sh cmake ninja-build nlohmann-json3-dev \
   g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix \
-  mingw-w64-tools libwine-dev wine64
+  mingw-w64-tools libwine-dev wine64 fonts-wine xvfb imagemagick fonts-wqy-microhei
 
 build() {  # build <folder> <toolchain> <wine tests ON|OFF> <targets...>
   local dir=$1 toolchain=$2 tests=$3
@@ -29,7 +32,7 @@ build() {  # build <folder> <toolchain> <wine tests ON|OFF> <targets...>
 echo "== cross-build x86_64"
 build build/win64 mingw-x86_64.cmake ON all
 echo "== cross-build i686"
-build build/win32 mingw-i686.cmake OFF tarnwick_com
+build build/win32 mingw-i686.cmake OFF tarnwick_com tarnwick_setup
 
 # The DLL's exported names, one a line.
 exports_of() {
@@ -64,6 +67,8 @@ for arch in x86_64:build/win64 i686:build/win32; do
   dll=${arch#*:}/com/Tarnwick.dll
   check_list "exports of the $name DLL" windows/exports.txt "$(exports_of "$dll")"
   check_list "imports of the $name DLL" "windows/imports-$name.txt" "$(imports_of "$dll")"
+  check_list "imports of the $name Setup.exe" "windows/setup-imports-$name.txt" \
+    "$(imports_of "${arch#*:}/installer-win32/Setup.exe")"
 done
 $update_lists && exit 0
 

@@ -17,6 +17,10 @@
 #      folders of the prefix. Wine's SetFileSecurityA keeps only the owner's
 #      and Everyone's entries, so the folder permissions that CreateSite
 #      writes are not checked here (the native tests check their bytes).
+#   5. Setup.exe in a virtual desktop on Xvfb (tests/wine/setup/run.sh): its
+#      window's layout and a screenshot (<build>/setup-window.png), then an
+#      installation and uninstallation driven through the window against the
+#      same doubles and an ODBC driver setup double.
 # Usage: tests/wine/run.sh <x86_64 build folder>
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -143,6 +147,13 @@ else
   fail "page site_cycle.asp"
 fi
 [ ! -e "$WINEPREFIX/drive_c/Sites/bob" ] && ok "site folder gone from the prefix" || fail "site folder left in the prefix"
+
+echo "== Setup.exe"
+if WINE="$wine" WINESERVER="$wineserver" bash "$here/setup/run.sh" "$build"; then
+  ok "Setup.exe under Wine"
+else
+  fail "Setup.exe under Wine"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed under Wine" >&2
