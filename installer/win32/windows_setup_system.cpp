@@ -90,7 +90,10 @@ class WindowsSetupSystem final : public SetupSystem {
     }
 
     void shell(std::string_view commandLine, int windowStyle) override {
-        std::wstring line = pw::toWide(shellCommandLine(commandLine));
+        // The line as written: CreateProcess takes the program's name up to
+        // the first blank, so "regsvr32/u x.dll" names no program and fails
+        // with 53, as Shell does on Windows.
+        std::wstring line = pw::toWide(commandLine);
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -119,15 +122,6 @@ class WindowsSetupSystem final : public SetupSystem {
 };
 
 }  // namespace
-
-std::string shellCommandLine(std::string_view commandLine) {
-    std::string line(commandLine);
-    auto start = line.find_first_not_of(" \t");
-    if (start == std::string::npos || line[start] == '"') return line;
-    auto end = line.find_first_of(" \t/", start);
-    if (end == std::string::npos || line[end] != '/' || end == start) return line;
-    return line.substr(0, end) + " " + line.substr(end);
-}
 
 std::unique_ptr<SetupSystem> makeWindowsSetupSystem() {
     return std::make_unique<WindowsSetupSystem>();

@@ -14,7 +14,9 @@
 #      transcript and reports the metabase and accounts of the directory
 #      doubles from inside Setup.exe, where they live; the transcript must
 #      equal expected.txt.
-#   3. The files, the registration of Tarnwick.dll through regsvr32 and the
+#   3. The window again at 120 dpi, where twips no longer fall on whole
+#      pixels: the same layout checks.
+#   4. The files, the registration of Tarnwick.dll through regsvr32 and the
 #      ODBC data source (through OdbcSetupDouble.dll, Wine having no Access
 #      driver) are checked in the prefix after the installation, and the
 #      files again after the uninstallation.
@@ -42,7 +44,8 @@ work=$(mktemp -d /tmp/tarnwick-setup.XXXXXX)
 Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 cleanup() {
-  [ -n "${setup_pid:-}" ] && kill "$setup_pid" 2>/dev/null || true
+  # The prefix's programs end before their display does.
+  "$wineserver" -k 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -103,7 +106,9 @@ cp "$build/tests-wine/setup/setup_driver.exe" "$build/tests-wine/setup/SetupProb
 rm -f "$tools/setup_events.log" "$tools/odbc_calls.log"
 "$wine" regsvr32 /s 'C:\Tarnwick\TarnwickDoubles.dll' || fail "doubles registration"
 # No earlier registration of the component: the installer's regsvr32 makes it.
+component_key='HKCR\CLSID\{29FC1B48-12F0-4CFE-B77A-668BD75A084E}\InprocServer32'
 "$wine" regsvr32 /s /u 'C:\Tarnwick\Tarnwick.dll' >/dev/null 2>&1 || true
+if "$wine" reg query "$component_key" >/dev/null 2>&1; then fail "component still registered before the installation"; fi
 
 # The panel's distribution beside Setup.exe, and Serv-U with its ini.
 rm -rf "$installer" "$servu" "$drive_c/Panel"
@@ -182,7 +187,7 @@ cmp -s "$drive_c/windows/system32/Tarnwick.Dll" "$installer/Tarnwick.Dll" && ok 
 # regsvr32 runs on its own: give it a moment.
 registered=""
 for _ in $(seq 50); do
-  registered=$("$wine" reg query 'HKCR\CLSID\{29FC1B48-12F0-4CFE-B77A-668BD75A084E}\InprocServer32' /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p' || true)
+  registered=$("$wine" reg query "$component_key" /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p' || true)
   [ -n "$registered" ] && break
   sleep 0.2
 done
@@ -206,6 +211,15 @@ wait "$setup_pid" 2>/dev/null || true
 setup_pid=""
 [ ! -e "$drive_c/Panel" ] && ok "site folder removed" || fail "site folder left: $(cd "$drive_c/Panel" && find . | tr '\n' ' ')"
 [ ! -e "$installer/Log.ini" ] && ok "Log.ini removed" || fail "Log.ini left"
+
+echo "== Setup.exe: the window at 120 dpi"
+"$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120 /f >/dev/null
+"$wine" 'C:\Setup\Setup.exe' >/dev/null 2>&1 &
+setup_pid=$!
+if drive find layout close; then ok "window layout at 120 dpi"; else fail "window layout at 120 dpi"; fi
+grep -E '^(FAIL|checked)' "$work/driver.out" || true
+wait "$setup_pid" 2>/dev/null || true
+setup_pid=""
 
 echo "== Setup.exe: transcript"
 tr -d '\r' < "$tools/setup_events.log" > "$work/transcript"
