@@ -92,6 +92,10 @@ struct Stop {
     std::string_view message;
 };
 
+void PrintTo(const Stop& stop, std::ostream* out) {
+    *out << stop.member << " on " << stop.path;
+}
+
 class SetupStops : public InstallerFixture, public ::testing::WithParamInterface<Stop> {};
 
 TEST_P(SetupStops, AtTheTestedStep) {
@@ -110,7 +114,20 @@ INSTANTIATE_TEST_SUITE_P(
                       Stop{"Add", "*Administrators*", 2, msg::kAccountNotInGroup},
                       Stop{"SetFileSecurityA", "D:\\Panel*", 3, msg::kPermissionsNotSet},
                       Stop{"SetInfo", "IIS://*/ROOT", 5, msg::kRootNotCreated},
-                      Stop{"Start", "*", 5, msg::kSiteNotStarted}));
+                      Stop{"Start", "*", 5, msg::kSiteNotStarted}),
+    [](const ::testing::TestParamInfo<Stop>& param) {
+        // "SetInfo_IIS_ROOT": the failing member and the letters of its path.
+        std::string name = std::string(param.param.member) + "_";
+        for (const char* c = param.param.path; *c; ++c) {
+            if (std::isalnum(static_cast<unsigned char>(*c))) {
+                name += *c;
+            } else if (name.back() != '_') {
+                name += '_';
+            }
+        }
+        while (name.back() == '_') name.pop_back();
+        return name;
+    });
 
 TEST_F(MasterSiteSetup, ADomainBoundFirstByAnotherSiteStops) {
     auto service = platform->services().directory->bind("IIS://WEBHOST/W3SVC");
