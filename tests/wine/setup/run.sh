@@ -2,10 +2,11 @@
 # Setup.exe under Wine and Xvfb, in the prefix that tests/wine/run.sh made
 # (WINEPREFIX, WINEDEBUG and WINEDLLOVERRIDES exported, WINE and WINESERVER
 # naming the loader and the server):
-#   1. The window in a virtual desktop with the CJK font substitution: the
-#      driver checks its caption, client size, centring, every control's
-#      class, style, text, place and size and the tab order; a screenshot of
-#      the window goes to <build>/setup-window.png.
+#   1. Setup.exe's version resource. The window in a virtual desktop with the
+#      CJK font substitution: the driver checks its caption, client size,
+#      centring, every control's class, style, text, place and size, the tab
+#      order and Label6's blue; a screenshot of the window goes to
+#      <build>/setup-window.png.
 #   2. The driver (setup_driver.exe) works the window as an operator:
 #      the help labels, the folder picker (cancelled), the input checks, an
 #      uninstallation without a log, a full installation, its uninstallation
@@ -14,12 +15,12 @@
 #      transcript and reports the metabase and accounts of the directory
 #      doubles from inside Setup.exe, where they live; the transcript must
 #      equal expected.txt.
-#   3. The window again at 120 dpi, where twips no longer fall on whole
-#      pixels: the same layout checks.
-#   4. The files, the registration of Tarnwick.dll through regsvr32 and the
+#   3. The files, the registration of Tarnwick.dll through regsvr32 and the
 #      ODBC data source (through OdbcSetupDouble.dll, Wine having no Access
 #      driver) are checked in the prefix after the installation, and the
 #      files again after the uninstallation.
+#   4. The window again at 120 dpi, where twips no longer fall on whole
+#      pixels: the same layout checks.
 # Usage: tests/wine/setup/run.sh <x86_64 build folder> [<screenshot file>]
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -132,8 +133,14 @@ drive() {  # drive <step>...: one run of the driver; its output in $work/driver.
 }
 
 echo "== Setup.exe: the window"
-if drive find layout; then ok "window layout"; else fail "window layout"; fi
+if drive version 'C:\Setup\Setup.exe' find layout; then ok "window layout"; else fail "window layout"; fi
 grep -E '^(FAIL|checked)' "$work/driver.out" || true
+printf 'version: FileVersion 1.03.0002\nversion: ProductVersion 1.03.0002\nversion: OriginalFilename Setup.exe\n' > "$work/version.expected"
+if grep '^version: ' "$work/driver.out" | cmp -s - "$work/version.expected"; then
+  ok "version resource 1.03.0002"
+else
+  fail "version resource: $(grep '^version: ' "$work/driver.out" | tr '\n' ' ')"
+fi
 read -r x y w h < <(sed -n 's/^window: //p' "$work/driver.out")
 if [ -n "${w:-}" ]; then
   sleep 1

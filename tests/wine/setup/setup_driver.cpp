@@ -22,6 +22,8 @@
 //   report PATH|PROPS    have the probe bind PATH in Setup's process and write
 //                        the properties PROPS (comma-separated) into the transcript
 //   close                close the window and wait for Setup.exe to end
+//   version FILE         print the version resource's FileVersion,
+//                        ProductVersion and OriginalFilename of FILE
 // Exit code 1 on the first failed step or check.
 #include <windows.h>
 
@@ -342,6 +344,26 @@ void report(const std::string& request) {
     }
 }
 
+void version(const std::wstring& file) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    std::vector<BYTE> data(size);
+    if (size == 0 || !GetFileVersionInfoW(file.c_str(), 0, size, data.data())) {
+        fail("no version resource in " + toUtf8(file));
+        return;
+    }
+    for (const wchar_t* name : {L"FileVersion", L"ProductVersion", L"OriginalFilename"}) {
+        std::wstring key = std::wstring(L"\\StringFileInfo\\080404B0\\") + name;
+        wchar_t* value = nullptr;
+        UINT length = 0;
+        if (!VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length)) {
+            fail("no " + toUtf8(name) + " in the version resource");
+            continue;
+        }
+        say("version: " + toUtf8(name) + " " + toUtf8(std::wstring(value, wcsnlen(value, length))));
+    }
+}
+
 void close() {
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, g_process);
     PostMessageW(g_window, WM_CLOSE, 0, 0);
@@ -367,6 +389,8 @@ int wmain(int argc, wchar_t** argv) {
         };
         if (step == "find") {
             find();
+        } else if (step == "version") {
+            version(toWide(argument()));
         } else if (!g_window) {
             fail("step " + step + " before find");
         } else if (step == "layout") {
