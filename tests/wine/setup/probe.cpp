@@ -3,7 +3,9 @@
 // the installer's process it
 //   - points Setup.exe's LookupAccountNameA at the accounts double
 //     (TarnwickDoubles.dll beside the probe), since Wine cannot know the
-//     administrator account that the double creates;
+//     administrator account that the double creates, and its ShellExecuteA
+//     at a recorder, so that the maker's web page is recorded, not opened;
+//   - selects the folder that the driver asks for in the open folder picker;
 //   - writes every caption of the Setup window into the transcript, in the
 //     order the window receives them;
 //   - signals the driver when a click on the window has been handled;
@@ -11,6 +13,7 @@
 //     beside the probe) by binding directory paths in
 //     Setup's own process, where the doubles keep the machine's state, and
 //     writing the properties asked for into the transcript.
+#include <shlobj.h>
 #include <windows.h>
 
 #include <string>
@@ -45,20 +48,40 @@ void record(const std::string& line) {
     protocol::appendLine(transcript.c_str(), line.data(), line.size());
 }
 
+bool isSetupWindow(HWND window);
+
+std::string orNull(LPCSTR text) {
+    return text ? "'" + std::string(text) + "'" : "null";
+}
+
+// Setup.exe's ShellExecuteA: records the call and reports success.
+HINSTANCE WINAPI recordShellExecute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
+                                    LPCSTR directory, INT show) {
+    record("shell: owner " + std::string(isSetupWindow(owner) ? "Form1" : "other") + ", verb " +
+           orNull(verb) + ", file " + orNull(file) + ", parameters " + orNull(parameters) +
+           ", directory " + orNull(directory) + ", show " + std::to_string(show));
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));
+}
+
 // Once, in Setup.exe: stay loaded for the process's life and put the
-// accounts double in place.
+// accounts double and the ShellExecuteA recorder in place.
 void start() {
     if (g_started) return;
     g_started = true;
     HMODULE pinned;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                        reinterpret_cast<LPCWSTR>(&start), &pinned);
+    HMODULE setup = GetModuleHandleW(nullptr);
     HMODULE doubles = LoadLibraryW(besideProbe(L"TarnwickDoubles.dll").c_str());
     FARPROC lookup = doubles ? GetProcAddress(doubles, "DoubleLookupAccountNameA") : nullptr;
-    bool patched = lookup && tarnwick::tests::wine::replaceImport(
-                                 GetModuleHandleW(nullptr), "advapi32.dll", "LookupAccountNameA",
-                                 reinterpret_cast<void*>(lookup));
-    record(patched ? "probe: ready" : "probe: the accounts double could not be put in place");
+    bool accounts =
+        lookup && tarnwick::tests::wine::replaceImport(setup, "advapi32.dll", "LookupAccountNameA",
+                                                       reinterpret_cast<void*>(lookup));
+    bool shell = tarnwick::tests::wine::replaceImport(setup, "shell32.dll", "ShellExecuteA",
+                                                      reinterpret_cast<void*>(&recordShellExecute));
+    if (!accounts) record("probe: the accounts double could not be put in place");
+    if (!shell) record("probe: the ShellExecuteA recorder could not be put in place");
+    if (accounts && shell) record("probe: ready");
 }
 
 bool isSetupWindow(HWND window) {
@@ -97,11 +120,16 @@ UINT reportMessage() {
     return message;
 }
 
-// The request that the driver left beside the probe.
-std::string readRequest() {
+UINT selectFolderMessage() {
+    static const UINT message = RegisterWindowMessageW(protocol::kSelectFolderMessage);
+    return message;
+}
+
+// A request that the driver left beside the probe.
+std::string readRequest(const wchar_t* name) {
     HANDLE file =
-        CreateFileW(besideProbe(protocol::kReportRequestName).c_str(), GENERIC_READ,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        CreateFileW(besideProbe(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "";
     std::string request(GetFileSize(file, nullptr), '\0');
     DWORD read = 0;
@@ -171,7 +199,12 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
         } else if (isClick(message)) {
             ++g_clickDepth;
         } else if (message.message == reportMessage() && isSetupWindow(message.hwnd)) {
-            report(readRequest());
+            report(readRequest(protocol::kReportRequestName));
+        } else if (message.message == selectFolderMessage()) {
+            std::string path = readRequest(protocol::kFolderRequestName);
+            while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
+            SendMessageW(message.hwnd, BFFM_SETSELECTIONW, TRUE,
+                         reinterpret_cast<LPARAM>(win32::toWide(path).c_str()));
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);

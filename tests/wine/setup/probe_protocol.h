@@ -14,6 +14,10 @@ inline constexpr wchar_t kClickDoneEvent[] = L"TarnwickSetupClickDone";
 // into this file beside the probe, then sends the registered message.
 inline constexpr wchar_t kReportRequestName[] = L"report_request.txt";
 inline constexpr wchar_t kReportMessage[] = L"TarnwickSetupProbeReport";
+// A folder for the open folder picker: the driver writes the path (UTF-8)
+// into this file, then sends the registered message to the picker.
+inline constexpr wchar_t kFolderRequestName[] = L"folder_request.txt";
+inline constexpr wchar_t kSelectFolderMessage[] = L"TarnwickSetupProbeSelectFolder";
 
 // Appends one line (UTF-8, CR LF added) to the transcript at `path`.
 inline void appendLine(const wchar_t* path, const char* text, size_t length) {

@@ -8,7 +8,9 @@
 #      order and Label6's blue; a screenshot of the window goes to
 #      <build>/setup-window.png.
 #   2. The driver (setup_driver.exe) works the window as an operator:
-#      the help labels, the folder picker (cancelled), the input checks, an
+#      the help labels, the maker's label (ShellExecuteA recorded by the
+#      probe), the folder picker (cancelled, then choosing the Serv-U
+#      folder), the input checks, an
 #      uninstallation without a log, a full installation, its uninstallation
 #      and a second one without a log. SetupProbe.dll, loaded into Setup.exe
 #      by the driver's window hooks, writes every caption into the
@@ -159,7 +161,7 @@ admin='WinNT://WEBHOST/ADMIN_PANEL.TEST,user|FullName,Description'
 echo "== Setup.exe: help, checks and installation"
 if drive find hook "$probe" fields \
     click Label1 click Label2 click Label3 click Label4 click Label5 click Label7 click Label8 \
-    click Command2 fields \
+    click Label6 click Command2 fields \
     click Command3 \
     click Command1 \
     set 2 panel.test set 3 'C:\Panel' click Command1 \
@@ -167,7 +169,8 @@ if drive find hook "$probe" fields \
     set 2 localhost click Command1 \
     set 2 'panel;x.test' click Command1 \
     set 2 panel.test set 5 'C:\Program Files' click Command1 \
-    set 4 PanelPool set 5 'C:\Program Files\Serv-U' set 6 my.mdb set 7 paneldsn \
+    pick 'C:\Program Files\Serv-U' click Command2 \
+    set 4 PanelPool set 6 my.mdb set 7 paneldsn \
     click Command1 fields report "$site" report "$root" report "$pool" report "$admin"; then
   ok "installation driven"
 else

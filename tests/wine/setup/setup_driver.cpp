@@ -15,10 +15,13 @@
 //                        receives every caption, and this program's lines too
 //   set N TEXT           put TEXT into TextN (WM_SETTEXT)
 //   fields               write the seven text boxes into the transcript
+//   pick PATH            have the next folder picker choose PATH (through the
+//                        probe) and confirm it, instead of cancelling it
 //   click NAME           press Command1-3 (BM_CLICK) or click LabelN (mouse
 //                        button on the label), answer every message box
-//                        (recorded, then OK) and cancel the folder picker
-//                        (recorded) until the click has been handled
+//                        (recorded, then OK) and cancel the folder picker or
+//                        choose the folder of `pick` (recorded) until the
+//                        click has been handled
 //   report PATH|PROPS    have the probe bind PATH in Setup's process and write
 //                        the properties PROPS (comma-separated) into the transcript
 //   close                close the window and wait for Setup.exe to end
@@ -51,6 +54,7 @@ DWORD g_thread = 0;
 std::wstring g_transcript;
 HANDLE g_clickDone = nullptr;
 std::vector<HHOOK> g_hooks;
+std::string g_pick;  // the folder for the next folder picker; "" cancels it
 int g_failures = 0;
 
 void say(const std::string& line) {
@@ -296,6 +300,29 @@ std::string staticTexts(HWND dialog) {
     return texts;
 }
 
+std::wstring besideTranscript(const wchar_t* name) {
+    return g_transcript.substr(0, g_transcript.find_last_of(L'\\') + 1) + name;
+}
+
+// Confirms the folder of `pick` in the picker, or cancels it.
+void choose(HWND picker) {
+    if (g_pick.empty()) {
+        record("folder picker: cancelled");
+        PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        return;
+    }
+    std::wstring request = besideTranscript(protocol::kFolderRequestName);
+    DeleteFileW(request.c_str());
+    protocol::appendLine(request.c_str(), g_pick.data(), g_pick.size());
+    DWORD_PTR answer;
+    SendMessageTimeoutW(picker, RegisterWindowMessageW(protocol::kSelectFolderMessage), 0, 0,
+                        SMTO_NORMAL, 10000, &answer);
+    record("folder picker: chose " + g_pick);
+    g_pick.clear();
+    PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(picker, IDOK)));
+}
+
 void click(const std::string& name) {
     const layout::ControlSpec* control = controlNamed(name);
     if (!control || control->kind == layout::ControlKind::TextBox) {
@@ -317,7 +344,7 @@ void click(const std::string& name) {
             if (!answered.insert(dialog).second) continue;
             if (hasDescendantOfClass(dialog, L"SysTreeView32")) {
                 record("folder picker: " + staticTexts(dialog));
-                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                choose(dialog);
             } else {
                 record("message: " + staticTexts(dialog));
                 PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
@@ -333,8 +360,7 @@ void click(const std::string& name) {
 }
 
 void report(const std::string& request) {
-    std::wstring file =
-        g_transcript.substr(0, g_transcript.find_last_of(L'\\') + 1) + protocol::kReportRequestName;
+    std::wstring file = besideTranscript(protocol::kReportRequestName);
     DeleteFileW(file.c_str());
     protocol::appendLine(file.c_str(), request.data(), request.size());
     DWORD_PTR answer;
@@ -408,6 +434,8 @@ int wmain(int argc, wchar_t** argv) {
                 record("field: Text" + std::to_string(number) + " = " +
                        toUtf8(textOf(GetDlgItem(g_window, layout::textId(number)))));
             }
+        } else if (step == "pick") {
+            g_pick = argument();
         } else if (step == "click") {
             click(argument());
         } else if (step == "report") {
