@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstddef>
 #include <stdexcept>
 
 #include "automation/error.h"
@@ -51,12 +52,25 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
+// The screen's device context, released when it goes.
+class ScreenDc {
+  public:
+    ScreenDc() : dc_(GetDC(nullptr)) {}
+    ScreenDc(const ScreenDc&) = delete;
+    ScreenDc& operator=(const ScreenDc&) = delete;
+    ~ScreenDc() {
+        if (dc_) ReleaseDC(nullptr, dc_);
+    }
+    HDC get() const { return dc_; }
+
+  private:
+    HDC dc_;
+};
+
 // The screen's pixels per inch, horizontally.
 int screenDpi() {
-    HDC screen = GetDC(nullptr);
-    if (!screen) return 96;
-    int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
+    ScreenDc screen;
+    int dpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
     return dpi > 0 ? dpi : 96;
 }
 
@@ -110,8 +124,14 @@ void SetupWindow::create(HINSTANCE instance, int showCommand) {
 }
 
 void SetupWindow::createControls() {
+    // The message font of the system's dialogs, in the size of the structure
+    // that Windows 2000 and 2003 know (later systems accept it too).
     NONCLIENTMETRICSW metrics{};
+#if WINVER >= 0x0600
+    metrics.cbSize = offsetof(NONCLIENTMETRICSW, iPaddedBorderWidth);
+#else
     metrics.cbSize = sizeof metrics;
+#endif
     if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
         font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
     }
