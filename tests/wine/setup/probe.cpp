@@ -139,8 +139,8 @@ std::string readRequest(const wchar_t* name) {
     return request;
 }
 
-// "path|property,property": the object at path, or the error of binding it,
-// and each property's value or error.
+// "path|property,Method(argument)": the object at path, or the error of
+// binding it, and each property's value or method's result, or its error.
 void report(const std::string& request) {
     auto directory = win32::makeDirectory();
     size_t start = 0;
@@ -171,7 +171,14 @@ void report(const std::string& request) {
             from = comma + 1;
             if (name.empty()) continue;
             try {
-                record("report:   " + name + " = " + textOf(object->get(name)));
+                // "Method(argument)" calls a method with one text argument.
+                auto open = name.find('(');
+                automation::Variant value =
+                    open != std::string::npos && name.back() == ')'
+                        ? object->call(name.substr(0, open),
+                                       {name.substr(open + 1, name.size() - open - 2)})
+                        : object->get(name);
+                record("report:   " + name + " = " + textOf(value));
             } catch (const automation::AutomationError& error) {
                 record("report:   " + name + " error " + hex(error.number()));
             }

@@ -157,6 +157,7 @@ site='IIS://WEBHOST/W3SVC/2|ServerComment,ServerBindings,AnonymousUserName,LogFi
 root='IIS://WEBHOST/W3SVC/2/ROOT|Path,AppPoolId,AccessScript,AppFriendlyName,HttpErrors'
 pool='IIS://WEBHOST/W3SVC/AppPools/PanelPool'
 admin='WinNT://WEBHOST/ADMIN_PANEL.TEST,user|FullName,Description'
+administrators='WinNT://WEBHOST/Administrators,group|IsMember(WinNT://WEBHOST/ADMIN_PANEL.TEST)'
 
 echo "== Setup.exe: help, checks and installation"
 if drive find hook "$probe" fields \
@@ -171,7 +172,8 @@ if drive find hook "$probe" fields \
     set 2 panel.test set 5 'C:\Program Files' click Command1 \
     pick 'C:\Program Files\Serv-U' click Command2 \
     set 4 PanelPool set 6 my.mdb set 7 paneldsn \
-    click Command1 fields report "$site" report "$root" report "$pool" report "$admin"; then
+    click Command1 fields report "$site" report "$root" report "$pool" report "$admin" \
+    report "$administrators"; then
   ok "installation driven"
 else
   fail "installation driven"; grep FAIL "$work/driver.out" >&2 || true
@@ -212,7 +214,8 @@ if cmp -s "$tools/odbc_calls.log" "$work/odbc.expected"; then ok "SQLConfigDataS
 "$wine" reg query 'HKLM\Software\ODBC\ODBC.INI\paneldsn' >/dev/null 2>&1 && ok "data source paneldsn registered" || fail "data source paneldsn not registered"
 
 echo "== Setup.exe: uninstallation"
-if drive find hook "$probe" click Command3 report "$site" report "$pool" report "$admin" click Command3 close; then
+if drive find hook "$probe" click Command3 report "$site" report "$pool" report "$admin" \
+    report "$administrators" click Command3 close; then
   ok "uninstallation driven"
 else
   fail "uninstallation driven"; grep FAIL "$work/driver.out" >&2 || true
