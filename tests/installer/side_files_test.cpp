@@ -58,14 +58,13 @@ TEST_F(SideFiles, AnInstallationPutsThePanelInPlace) {
               (Strings{"DSN=面板dsn", "DBQ=D:\\面板\\Data\\my.mdb", "FIL=MS Access;",
                        "DESCRIPTION=tarnwick v 1.0", "DRIVERID=25", "UID="}));
 
-    // The component: unregistered, copied, registered; neither waited for.
+    // The component: copied and registered, not waited for. The command line
+    // of the unregistration before it names a program "regsvr32/u", which
+    // Windows does not find: it starts nothing and the installation goes on.
     auto started = platform->system()->processes();
-    ASSERT_EQ(started.size(), 2u);
-    EXPECT_EQ(started[0].commandLine, "regsvr32/u C:\\WINDOWS\\system32\\Tarnwick.dll");
-    EXPECT_EQ(started[0].windowStyle, 2);
-    EXPECT_EQ(started[0].outcome, "module not found");
-    EXPECT_EQ(started[1].commandLine, "regsvr32 C:\\WINDOWS\\system32\\Tarnwick.dll");
-    EXPECT_EQ(started[1].windowStyle, 4);
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0].commandLine, "regsvr32 C:\\WINDOWS\\system32\\Tarnwick.dll");
+    EXPECT_EQ(started[0].windowStyle, 4);
     EXPECT_EQ(bytes("C:\\WINDOWS\\system32\\Tarnwick.Dll"), bytes("C:\\Setup\\Tarnwick.Dll"));
     auto registered = platform->system()->registrations();
     ASSERT_EQ(registered.size(), 1u);

@@ -13,7 +13,15 @@ TEST_F(SystemPart, Regsvr32RegistersOnlyTheComponentAndUnregistersIt) {
     part->startProcess("regsvr32 /s C:\\Setup\\Tarnwick.Dll", 1);
     ASSERT_EQ(part->registrations().size(), 1u);
     EXPECT_EQ(part->registrations()[0].server, "C:\\Setup\\Tarnwick.Dll");
-    part->startProcess("REGSVR32.EXE/u \"C:\\Setup\\Tarnwick.Dll\"", 2);
+    // As on Windows, the program's name ends at the first blank only.
+    try {
+        part->startProcess("regsvr32/u C:\\Setup\\Tarnwick.Dll", 2);
+        ADD_FAILURE() << "a program named regsvr32/u was started";
+    } catch (const automation::AutomationError& error) {
+        EXPECT_EQ(error.number(), automation::errors::kFileNotFound);
+    }
+    ASSERT_EQ(part->registrations().size(), 1u);
+    part->startProcess("REGSVR32.EXE /u \"C:\\Setup\\Tarnwick.Dll\"", 2);
     EXPECT_TRUE(part->registrations().empty());
     auto started = part->processes();
     ASSERT_EQ(started.size(), 3u);

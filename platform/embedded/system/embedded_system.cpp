@@ -192,9 +192,11 @@ std::vector<DataSource> EmbeddedSystem::dataSources() {
 
 void EmbeddedSystem::startProcess(std::string_view commandLine, int windowStyle) {
     faults_->check("Shell", commandLine);
-    // The program's name ends at a blank or at the first switch ("regsvr32/u").
+    // As CreateProcess reads a command line: the program's name ends at the
+    // first blank, so "regsvr32/u x.dll" names a program "regsvr32/u", which
+    // does not exist.
     auto line = trim(commandLine);
-    auto end = line.find_first_of(" \t/");
+    auto end = line.find_first_of(" \t");
     auto program = automation::toLowerAscii(line.substr(0, end));
     if (program.ends_with(".exe")) program.resize(program.size() - 4);
     if (program != "regsvr32")
