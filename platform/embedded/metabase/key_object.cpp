@@ -142,20 +142,22 @@ Variant KeyObject::readProperty(std::string_view name) {
         raise(errors::kPropertyNotFound, "The property " + std::string(property->name) +
                                              " is not set on " + key_.path);
     }
-    std::optional<PropertyValue> value;
+    std::optional<Variant> result;
     if (property->source == PropertySource::ServerState) {
         auto current = tree_->requireKey(key_.path);
-        if (current.state) value = PropertyValue::number(*current.state);
+        if (current.state) result = toAutomation(PropertyValue::number(*current.state));
     } else {
-        value = tree_->storage().property(key_.path, property->name);
+        tree_->storage().withProperty(key_.path, property->name, [&](const PropertyValue* value) {
+            if (value) result = toAutomation(*value);
+        });
         // No value: the key may be gone since this object was made.
-        if (!value) tree_->requireKey(key_.path);
+        if (!result) tree_->requireKey(key_.path);
     }
-    if (!value) {
+    if (!result) {
         raise(errors::kPropertyNotFound, "The property " + std::string(property->name) +
                                              " is not set on " + key_.path);
     }
-    return toAutomation(*value);
+    return std::move(*result);
 }
 
 void KeyObject::writeProperty(std::string_view name, const Variant& value) {

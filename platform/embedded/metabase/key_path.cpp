@@ -17,15 +17,23 @@ ObjectPath parseObjectPath(std::string_view path) {
     }
     auto rest = path.substr(kPrefix.size());
     if (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
-    auto parts = automation::split(rest, "/");
-    for (const auto& part : parts) {
-        if (part.empty()) {
+    ObjectPath result;
+    result.keyPath = kMachineKey;
+    for (size_t start = 0;;) {
+        auto slash = rest.find('/', start);
+        auto name = rest.substr(start, slash == std::string_view::npos ? slash : slash - start);
+        if (name.empty()) {
             automation::raise(errors::kInvalidSyntax, "Invalid IIS path: " + std::string(path));
         }
+        if (start == 0) {
+            result.computer = name;
+        } else {
+            result.keyPath += '/';
+            result.keyPath += name;
+        }
+        if (slash == std::string_view::npos) break;
+        start = slash + 1;
     }
-    ObjectPath result;
-    result.computer = parts.front();
-    result.names.assign(parts.begin() + 1, parts.end());
     return result;
 }
 

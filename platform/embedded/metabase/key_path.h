@@ -13,8 +13,8 @@ namespace tarnwick::platform::metabase {
 inline constexpr std::string_view kMachineKey = "/LM";
 
 struct ObjectPath {
-    std::string computer;            // as the script spelled it
-    std::vector<std::string> names;  // the key names below /LM, in order
+    std::string computer;  // as the script spelled it
+    std::string keyPath;   // "/LM" and the key names below it, as spelled
 };
 
 // Parses an "IIS://" path (prefix in any case; one trailing "/" allowed).

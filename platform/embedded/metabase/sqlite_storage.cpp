@@ -93,14 +93,37 @@ struct SqliteMetabaseStorage::CopyEntry {
     std::optional<PropertyMap> properties;  // absent until read
 };
 
+namespace {
+// Key paths compare ignoring the case of ASCII letters, and are looked up as
+// given, without a lower-case copy.
+struct PathHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view path) const noexcept {
+        size_t hash = 14695981039346656037ull;  // FNV-1a
+        for (char c : path) {
+            hash ^= static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+            hash *= 1099511628211ull;
+        }
+        return hash;
+    }
+};
+struct PathEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept {
+        return automation::equalsIgnoreCase(a, b);
+    }
+};
+template <class Value>
+using ByPath = std::unordered_map<std::string, Value, PathHash, PathEqual>;
+}  // namespace
+
 struct SqliteMetabaseStorage::Copy {
     using Entry = CopyEntry;
     uint64_t generation = 0;
-    // By path in lower case.
-    std::unordered_map<std::string, Entry> keys;
-    // The children of each key whose children were listed, by path in lower
-    // case, in creation order; each of them is in `keys`.
-    std::unordered_map<std::string, std::vector<std::string>> children;
+    ByPath<Entry> keys;
+    // The children of each key whose children were listed, in creation
+    // order; each of them is in `keys`.
+    ByPath<std::vector<std::string>> children;
 
     void clear() {
         keys.clear();
@@ -109,10 +132,8 @@ struct SqliteMetabaseStorage::Copy {
 };
 
 namespace {
-std::string lowered(std::string_view path) { return automation::toLowerAscii(path); }
-
 const PropertyValue* findProperty(const PropertyMap& properties, std::string_view name) {
-    if (auto exact = properties.find(std::string(name)); exact != properties.end()) {
+    if (auto exact = properties.find(name); exact != properties.end()) {
         return &exact->second;
     }
     for (const auto& [stored, value] : properties) {
@@ -129,28 +150,28 @@ void assignProperty(PropertyMap& properties, const std::string& name, const Prop
 }  // namespace
 
 SqliteMetabaseStorage::Copy& SqliteMetabaseStorage::copy() {
-    auto& copy = store_->shared<Copy>();
     auto generation = store_->db().generation();
-    if (copy.generation != generation) {
-        copy.clear();
-        copy.generation = generation;
+    if (copy_.generation != generation) {
+        copy_.clear();
+        copy_.generation = generation;
     }
-    return copy;
+    return copy_;
 }
 
 SqliteMetabaseStorage::CopyEntry* SqliteMetabaseStorage::entry(std::string_view path) {
     auto& known = copy();
-    auto key = lowered(path);
-    if (auto found = known.keys.find(key); found != known.keys.end()) return &found->second;
+    if (auto found = known.keys.find(path); found != known.keys.end()) return &found->second;
     // A parent whose children are all known has no other.
-    if (known.children.contains(lowered(metabase::parentKeyPath(path)))) return nullptr;
+    if (known.children.contains(metabase::parentKeyPath(path))) return nullptr;
 
     auto query =
         store_->db().prepare("SELECT path, class, state FROM metabase_keys WHERE path = ?");
     query.bind(1, path);
     auto found = keys(query);
     if (found.empty()) return nullptr;
-    return &known.keys.insert_or_assign(key, Copy::Entry{std::move(found.front()), std::nullopt})
+    std::string key = found.front().path;
+    return &known.keys
+                .insert_or_assign(std::move(key), Copy::Entry{std::move(found.front()), std::nullopt})
                 .first->second;
 }
 
@@ -170,7 +191,7 @@ const PropertyMap* SqliteMetabaseStorage::propertiesOf(std::string_view path) {
 }
 
 SqliteMetabaseStorage::SqliteMetabaseStorage(std::shared_ptr<Store> store)
-    : store_(std::move(store)) {
+    : store_(std::move(store)), copy_(store_->shared<Copy>()) {
     Transaction transaction(store_->db());
     store_->db().execute(kSchema);
     transaction.commit();
@@ -200,17 +221,17 @@ std::optional<KeyRecord> SqliteMetabaseStorage::findKey(std::string_view path) {
 
 std::vector<KeyRecord> SqliteMetabaseStorage::childKeys(std::string_view path) {
     auto& known = copy();
-    auto parent = lowered(path);
-    if (!known.children.contains(parent)) {
+    auto listed = known.children.find(path);
+    if (listed == known.children.end()) {
         // The children and their properties, read in two queries.
         auto& db = store_->db();
         auto query = db.prepare(
             "SELECT path, class, state FROM metabase_keys WHERE parent = ? ORDER BY id");
         query.bind(1, path);
-        std::unordered_map<std::string, Copy::Entry> read;
+        ByPath<Copy::Entry> read;
         std::vector<std::string> order;
         for (auto& key : keys(query)) {
-            order.push_back(lowered(key.path));
+            order.push_back(key.path);
             read.insert_or_assign(order.back(), Copy::Entry{std::move(key), PropertyMap{}});
         }
         auto properties = db.prepare(
@@ -218,15 +239,16 @@ std::vector<KeyRecord> SqliteMetabaseStorage::childKeys(std::string_view path) {
             "JOIN metabase_keys k ON k.id = p.key_id WHERE k.parent = ?");
         properties.bind(1, path);
         while (properties.step()) {
-            auto owner = read.find(lowered(properties.text(0)));
+            auto owner = read.find(properties.text(0));
             if (owner == read.end()) continue;
             owner->second.properties->emplace(properties.text(1), columnValue(properties, 2, 3));
         }
         for (auto& [key, entry] : read) known.keys.insert_or_assign(key, std::move(entry));
-        known.children.emplace(parent, std::move(order));
+        listed = known.children.emplace(std::string(path), std::move(order)).first;
     }
     std::vector<KeyRecord> children;
-    for (const auto& child : known.children.at(parent)) children.push_back(known.keys.at(child).key);
+    children.reserve(listed->second.size());
+    for (const auto& child : listed->second) children.push_back(known.keys.find(child)->second.key);
     return children;
 }
 
@@ -242,6 +264,12 @@ std::optional<PropertyValue> SqliteMetabaseStorage::property(std::string_view pa
     const auto* value = findProperty(*properties, name);
     if (!value) return std::nullopt;
     return *value;
+}
+
+void SqliteMetabaseStorage::withProperty(std::string_view path, std::string_view name,
+                                         const std::function<void(const PropertyValue*)>& use) {
+    const auto* properties = propertiesOf(path);
+    use(properties ? findProperty(*properties, name) : nullptr);
 }
 
 PropertyMap SqliteMetabaseStorage::properties(std::string_view path) {
@@ -261,10 +289,9 @@ void SqliteMetabaseStorage::insertKey(const KeyRecord& key) {
     insert.run();
 
     auto& known = copy();
-    auto path = lowered(key.path);
-    known.keys.insert_or_assign(path, Copy::Entry{key, PropertyMap{}});
-    auto siblings = known.children.find(lowered(metabase::parentKeyPath(key.path)));
-    if (siblings != known.children.end()) siblings->second.push_back(path);
+    known.keys.insert_or_assign(key.path, Copy::Entry{key, PropertyMap{}});
+    auto siblings = known.children.find(metabase::parentKeyPath(key.path));
+    if (siblings != known.children.end()) siblings->second.push_back(key.path);
 }
 
 void SqliteMetabaseStorage::setState(std::string_view path, uint32_t state) {
@@ -274,7 +301,7 @@ void SqliteMetabaseStorage::setState(std::string_view path, uint32_t state) {
         .bind(2, path)
         .run();
     auto& known = copy();
-    if (auto found = known.keys.find(lowered(path)); found != known.keys.end()) {
+    if (auto found = known.keys.find(path); found != known.keys.end()) {
         found->second.key.state = state;
     }
 }
@@ -295,7 +322,7 @@ void SqliteMetabaseStorage::writeProperties(std::string_view path, const Propert
         write.reset();
     }
     auto& known = copy();
-    if (auto found = known.keys.find(lowered(path));
+    if (auto found = known.keys.find(path);
         found != known.keys.end() && found->second.properties) {
         for (const auto& [name, value] : values) assignProperty(*found->second.properties, name, value);
     }
@@ -309,13 +336,14 @@ void SqliteMetabaseStorage::removeSubtree(std::string_view path) {
         .run();
 
     auto& known = copy();
-    auto key = lowered(path);
-    auto below = key + "/";
-    auto removed = [&](const std::string& other) { return other == key || other.starts_with(below); };
-    std::erase_if(known.keys, [&](const auto& entry) { return removed(entry.first); });
-    std::erase_if(known.children, [&](const auto& entry) { return removed(entry.first); });
-    auto siblings = known.children.find(lowered(metabase::parentKeyPath(path)));
-    if (siblings != known.children.end()) std::erase(siblings->second, key);
+    auto removed = [&](const auto& entry) { return metabase::isWithin(entry.first, path); };
+    std::erase_if(known.keys, removed);
+    std::erase_if(known.children, removed);
+    auto siblings = known.children.find(metabase::parentKeyPath(path));
+    if (siblings != known.children.end()) {
+        std::erase_if(siblings->second,
+                      [&](const std::string& child) { return automation::equalsIgnoreCase(child, path); });
+    }
 }
 
 void SqliteMetabaseStorage::removeAll() {

@@ -31,6 +31,8 @@ public:
     std::optional<metabase::PropertyValue> property(std::string_view path,
                                                     std::string_view name) override;
     metabase::PropertyMap properties(std::string_view path) override;
+    void withProperty(std::string_view path, std::string_view name,
+                      const std::function<void(const metabase::PropertyValue*)>& use) override;
 
     void insertKey(const metabase::KeyRecord& key) override;
     void setState(std::string_view path, uint32_t state) override;
@@ -56,6 +58,7 @@ private:
     std::vector<metabase::KeyRecord> keys(Statement& query);
 
     std::shared_ptr<Store> store_;
+    Copy& copy_;  // kept with the store, shared by its storage objects
 };
 
 }  // namespace tarnwick::platform::embedded

@@ -29,7 +29,8 @@ struct KeyRecord {
     bool operator==(const KeyRecord&) const = default;
 };
 
-using PropertyMap = std::map<std::string, PropertyValue>;
+// Looked up by string_view as well (std::less<>), without a copy of the name.
+using PropertyMap = std::map<std::string, PropertyValue, std::less<>>;
 
 // A name held for a key that a Create has made but its SetInfo has not
 // stored yet. The owner is a process (pid) and, inside it, one object (token).
@@ -59,6 +60,13 @@ public:
     virtual std::optional<PropertyValue> property(std::string_view path,
                                                   std::string_view name) = 0;
     virtual PropertyMap properties(std::string_view path) = 0;
+    // Calls `use` with the key's value of `name`, nullptr when it is unset or
+    // there is no such key; a storage that can lends the value uncopied.
+    virtual void withProperty(std::string_view path, std::string_view name,
+                              const std::function<void(const PropertyValue*)>& use) {
+        auto value = property(path, name);
+        use(value ? &*value : nullptr);
+    }
 
     // Inserts a key whose parent exists (or is /LM) and whose path is free.
     virtual void insertKey(const KeyRecord& key) = 0;

@@ -30,7 +30,7 @@ automation::ObjectRef MetabaseTree::bind(std::string_view path) {
         !equalsIgnoreCase(parsed.computer, "localhost")) {
         raise(errors::kBadNetPath, "The network path was not found: " + parsed.computer);
     }
-    auto key = requireKey(keyPathOf(parsed.names));
+    auto key = requireKey(parsed.keyPath);
     return std::make_shared<KeyObject>(shared_from_this(), parsed.computer, std::move(key));
 }
 
@@ -58,8 +58,16 @@ std::vector<KeyRecord> MetabaseTree::children(std::string_view path) {
     requireKey(path);
     int version = host_->iisVersion();
     std::vector<KeyRecord> visible;
+    // Siblings mostly share one class (thousands of sites): its schema entry
+    // is looked up once for a run of them.
+    std::string runClass;
+    bool runVisible = true;
     for (auto& child : storage_->childKeys(path)) {
-        if (isVisible(child, version)) visible.push_back(std::move(child));
+        if (child.keyClass != runClass) {
+            runClass = child.keyClass;
+            runVisible = isVisible(child, version);
+        }
+        if (runVisible) visible.push_back(std::move(child));
     }
     return visible;
 }
@@ -147,14 +155,15 @@ void MetabaseTree::removeChild(std::string_view container, const KeyClass& keyCl
 }
 
 namespace {
-// The site's bindings, as views into `value`.
-std::vector<ServerBinding> bindingsIn(const std::optional<PropertyValue>& value, bool strict) {
+// The bindings in a site's own ServerBindings value, as views into it; one
+// that cannot be parsed is refused.
+std::vector<ServerBinding> ownBindings(const PropertyValue* value) {
     std::vector<ServerBinding> bindings;
     if (!value || value->type() != PropertyType::List) return bindings;
     for (const auto& text : value->list()) {
         if (auto binding = parseServerBinding(text)) {
             bindings.push_back(*binding);
-        } else if (strict) {
+        } else {
             raise(errors::kInvalidArgument, "Invalid server binding: " + text);
         }
     }
@@ -166,22 +175,26 @@ void MetabaseTree::start(std::string_view path) {
     storage_->atomically([&] {
         auto site = requireKey(path);
         auto ownValue = storage_->property(site.path, "ServerBindings");
-        auto own = bindingsIn(ownValue, true);
+        auto own = ownBindings(ownValue ? &*ownValue : nullptr);
         for (const auto& other : storage_->childKeys(parentKeyPath(site.path))) {
-            if (equalsIgnoreCase(other.path, site.path) || other.state != kServerStarted ||
+            if (other.state != kServerStarted || equalsIgnoreCase(other.path, site.path) ||
                 !equalsIgnoreCase(other.keyClass, classes::kWebServer)) {
                 continue;
             }
-            auto theirValue = storage_->property(other.path, "ServerBindings");
-            for (const auto& theirs : bindingsIn(theirValue, false)) {
-                for (const auto& mine : own) {
-                    if (bindingsCollide(mine, theirs)) {
-                        raise(errors::kAlreadyExists,
-                              "Another site already serves this binding: site " +
-                                  std::string(keyName(other.path)));
+            storage_->withProperty(other.path, "ServerBindings", [&](const PropertyValue* value) {
+                if (!value || value->type() != PropertyType::List) return;
+                for (const auto& text : value->list()) {
+                    auto theirs = parseServerBinding(text);
+                    if (!theirs) continue;
+                    for (const auto& mine : own) {
+                        if (bindingsCollide(mine, *theirs)) {
+                            raise(errors::kAlreadyExists,
+                                  "Another site already serves this binding: site " +
+                                      std::string(keyName(other.path)));
+                        }
                     }
                 }
-            }
+            });
         }
         storage_->setState(site.path, kServerStarted);
     });
