@@ -16,13 +16,6 @@ CREATE TABLE IF NOT EXISTS faults (
 );
 )sql";
 
-// Whether the store holds any fault, as last read on this connection: most
-// calls meet no fault at all, and they learn it without a query.
-struct FaultPresence {
-    uint64_t generation = 0;
-    std::optional<bool> any;
-};
-
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 }  // namespace
 
@@ -54,7 +47,15 @@ void FaultInjector::check(std::string_view member, std::string_view path) {
     }
 }
 
-StoredFaults::StoredFaults(std::shared_ptr<Store> store) : store_(std::move(store)) {
+// Whether the store holds any fault, as last read on this connection: most
+// calls meet no fault at all, and they learn it without a query.
+struct StoredFaults::Presence {
+    uint64_t generation = 0;
+    std::optional<bool> any;
+};
+
+StoredFaults::StoredFaults(std::shared_ptr<Store> store)
+    : store_(std::move(store)), presence_(store_->shared<Presence>()) {
     store_->db().execute(kSchema);
 }
 
@@ -78,7 +79,7 @@ void StoredFaults::clear() {
     forget();
 }
 
-void StoredFaults::forget() { store_->shared<FaultPresence>().any.reset(); }
+void StoredFaults::forget() { presence_.any.reset(); }
 
 std::vector<Fault> StoredFaults::list() {
     std::vector<Fault> faults;
@@ -92,13 +93,12 @@ std::vector<Fault> StoredFaults::list() {
 }
 
 bool StoredFaults::armed() {
-    auto& presence = store_->shared<FaultPresence>();
     auto generation = store_->db().generation();
-    if (!presence.any || presence.generation != generation) {
-        presence.any = store_->db().prepare("SELECT 1 FROM faults LIMIT 1").step();
-        presence.generation = generation;
+    if (!presence_.any || presence_.generation != generation) {
+        presence_.any = store_->db().prepare("SELECT 1 FROM faults LIMIT 1").step();
+        presence_.generation = generation;
     }
-    return *presence.any;
+    return *presence_.any;
 }
 
 std::optional<int32_t> StoredFaults::take(std::string_view member, std::string_view path) {

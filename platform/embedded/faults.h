@@ -68,7 +68,9 @@ private:
     // Drops this connection's note of whether faults exist, after a change.
     void forget();
 
+    struct Presence;
     std::shared_ptr<Store> store_;
+    Presence& presence_;  // kept with the store, shared by its StoredFaults
 };
 
 // Glob match with * and ?, ignoring the case of ASCII letters.
