@@ -67,7 +67,7 @@ struct EmbeddedPlatform::Parts {
     }
 };
 
-EmbeddedPlatform::EmbeddedPlatform(std::shared_ptr<Store> store)
+EmbeddedPlatform::EmbeddedPlatform(Made, std::shared_ptr<Store> store)
     : store_(std::move(store)), parts_(std::make_unique<Parts>()) {
     auto& p = *parts_;
     p.faults = std::make_shared<StoredFaults>(store_);
@@ -86,7 +86,7 @@ EmbeddedPlatform::EmbeddedPlatform(std::shared_ptr<Store> store)
 EmbeddedPlatform::~EmbeddedPlatform() = default;
 
 std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::open(const std::filesystem::path& folder) {
-    std::unique_ptr<EmbeddedPlatform> platform(new EmbeddedPlatform(Store::open(folder)));
+    auto platform = std::make_unique<EmbeddedPlatform>(Made{}, Store::open(folder));
     platform->seedDefaults();
     return platform;
 }
@@ -94,14 +94,14 @@ std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::open(const std::filesystem::
 std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::initialize(const std::filesystem::path& folder,
                                                                const PlatformSettings& settings,
                                                                bool replace) {
-    std::unique_ptr<EmbeddedPlatform> platform(
-        new EmbeddedPlatform(Store::initialize(folder, settings, replace)));
+    auto platform =
+        std::make_unique<EmbeddedPlatform>(Made{}, Store::initialize(folder, settings, replace));
     platform->seedDefaults();
     return platform;
 }
 
 std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::inMemory(const PlatformSettings& settings) {
-    std::unique_ptr<EmbeddedPlatform> platform(new EmbeddedPlatform(Store::inMemory(settings)));
+    auto platform = std::make_unique<EmbeddedPlatform>(Made{}, Store::inMemory(settings));
     platform->seedDefaults();
     return platform;
 }

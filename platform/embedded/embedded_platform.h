@@ -20,7 +20,13 @@ class EmbeddedSystem;
 }
 
 class EmbeddedPlatform {
+    struct Made {  // only the factories below make a platform
+        explicit Made() = default;
+    };
+
 public:
+    EmbeddedPlatform(Made, std::shared_ptr<Store> store);
+
     // Opens the platform in `folder`, making a fresh one with the default
     // machine (sites, accounts, drives) when the folder holds none.
     static std::unique_ptr<EmbeddedPlatform> open(const std::filesystem::path& folder);
@@ -48,7 +54,6 @@ public:
     void load(const nlohmann::json& document);
 
 private:
-    explicit EmbeddedPlatform(std::shared_ptr<Store> store);
     void seedDefaults();
 
     struct Parts;

@@ -28,7 +28,7 @@ CREATE TABLE IF NOT EXISTS session_values (
 )sql";
 }  // namespace
 
-Store::Store(fs::path folder, const std::string& databasePath)
+Store::Store(Made, fs::path folder, const std::string& databasePath)
     : folder_(std::move(folder)), db_(databasePath) {
     createSchema();
 }
@@ -45,7 +45,7 @@ void Store::createSchema() {
 std::shared_ptr<Store> Store::open(const fs::path& folder) {
     bool fresh = !fs::exists(folder / kDatabaseName);
     fs::create_directories(folder);
-    std::shared_ptr<Store> store(new Store(folder, (folder / kDatabaseName).string()));
+    auto store = std::make_shared<Store>(Made{}, folder, (folder / kDatabaseName).string());
     if (fresh) store->saveSettings(PlatformSettings(store->settings()));
     return store;
 }
@@ -60,13 +60,13 @@ std::shared_ptr<Store> Store::initialize(const fs::path& folder, const PlatformS
         fs::remove_all(folder);
     }
     fs::create_directories(folder);
-    std::shared_ptr<Store> store(new Store(folder, (folder / kDatabaseName).string()));
+    auto store = std::make_shared<Store>(Made{}, folder, (folder / kDatabaseName).string());
     store->saveSettings(settings);
     return store;
 }
 
 std::shared_ptr<Store> Store::inMemory(const PlatformSettings& settings) {
-    std::shared_ptr<Store> store(new Store({}, ":memory:"));
+    auto store = std::make_shared<Store>(Made{}, fs::path(), ":memory:");
     store->saveSettings(settings);
     return store;
 }

@@ -29,7 +29,13 @@ struct PlatformSettings {
 };
 
 class Store {
+    struct Made {  // only the factories below make a Store
+        explicit Made() = default;
+    };
+
 public:
+    Store(Made, std::filesystem::path folder, const std::string& databasePath);
+
     // Opens the state in `folder`, creating it with default settings when it does not exist.
     static std::shared_ptr<Store> open(const std::filesystem::path& folder);
     // A fresh state in `folder`; an existing one is replaced only when `replace` is set.
@@ -58,7 +64,6 @@ public:
     const std::filesystem::path& folder() const { return folder_; }
 
 private:
-    Store(std::filesystem::path folder, const std::string& databasePath);
     void createSchema();
 
     std::filesystem::path folder_;

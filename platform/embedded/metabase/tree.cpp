@@ -16,10 +16,10 @@ using automation::raise;
 
 std::shared_ptr<MetabaseTree> MetabaseTree::create(std::shared_ptr<MetabaseStorage> storage,
                                                    std::shared_ptr<MetabaseHost> host) {
-    return std::shared_ptr<MetabaseTree>(new MetabaseTree(std::move(storage), std::move(host)));
+    return std::make_shared<MetabaseTree>(Made{}, std::move(storage), std::move(host));
 }
 
-MetabaseTree::MetabaseTree(std::shared_ptr<MetabaseStorage> storage,
+MetabaseTree::MetabaseTree(Made, std::shared_ptr<MetabaseStorage> storage,
                            std::shared_ptr<MetabaseHost> host)
     : storage_(std::move(storage)), host_(std::move(host)) {}
 

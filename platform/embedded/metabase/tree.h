@@ -37,7 +37,13 @@ namespace tarnwick::platform::metabase {
 inline constexpr int64_t kReservationLifetime = 10 * 60;  // seconds
 
 class MetabaseTree : public std::enable_shared_from_this<MetabaseTree> {
+    struct Made {  // only create() makes a tree: its objects hold it shared
+        explicit Made() = default;
+    };
+
 public:
+    MetabaseTree(Made, std::shared_ptr<MetabaseStorage> storage,
+                 std::shared_ptr<MetabaseHost> host);
     static std::shared_ptr<MetabaseTree> create(std::shared_ptr<MetabaseStorage> storage,
                                                 std::shared_ptr<MetabaseHost> host);
 
@@ -76,7 +82,6 @@ public:
     void stop(std::string_view path);
 
 private:
-    MetabaseTree(std::shared_ptr<MetabaseStorage> storage, std::shared_ptr<MetabaseHost> host);
     bool isVisible(const KeyRecord& key, int iisVersion) const;
     bool isStale(const Reservation& reservation);
     std::string newToken();
