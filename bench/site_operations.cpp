@@ -79,7 +79,7 @@ void prepareSites(embedded::EmbeddedPlatform& platform, int size) {
                           {"AnonymousUserName", "WEBHOST\\Tarn_site" + n},
                           {"MaxConnections", 4294967295u},
                           {"MaxBandwidth", 4294967295u},
-                          {"MaxBandwidthBlocked", true},
+                          {"MaxBandwidthBlocked", 4294967295u},
                           {"LogFileDirectory", "D:\\Web\\site" + n}}}});
         keys.push_back({{"path", key + "/ROOT"},
                         {"class", "IIsWebVirtualDir"},

@@ -46,14 +46,14 @@ TEST_P(Documents, TheCompactFormTakesSchemaTypes) {
         {"path": "/lm/w3svc", "class": "iiswebservice"},
         {"path": "/LM/W3SVC/4", "class": "IIsWebServer", "state": 2,
          "properties": {"ServerBindings": [":80:d.com"], "maxconnections": 4294967295,
-                        "MaxBandwidthBlocked": true, "ServerComment": "D"}},
+                        "MaxBandwidthBlocked": 4294967295, "ServerComment": "D"}},
         {"path": "/LM/W3SVC/5", "class": "IIsWebServer"}
     ]})"));
     auto site = bind("IIS://WEBSERVER/W3SVC/4");
     EXPECT_EQ(site->get("Class"), Variant("IIsWebServer"));
     EXPECT_EQ(site->get("ServerState"), Variant(2));
     EXPECT_EQ(site->get("MaxConnections"), Variant(-1));
-    EXPECT_EQ(site->get("MaxBandwidthBlocked"), Variant(true));
+    EXPECT_EQ(site->get("MaxBandwidthBlocked"), Variant(-1));
     EXPECT_EQ(bind("IIS://WEBSERVER/W3SVC/4/ROOT")->get("Path"), Variant("D:\\d"));
     EXPECT_EQ(bind("IIS://WEBSERVER/W3SVC/5")->get("ServerState"), Variant(4));
     // The whole state was replaced: the default site is gone.

@@ -95,7 +95,7 @@ using TypedWrites = MetabaseTest;
 TEST_P(TypedWrites, WritesAreStoredInTheSchemaTypeAndSpelling) {
     auto site = bind("IIS://WEBSERVER/W3SVC/1");
     site->put("Maxbandwidth", 4294967295.0);
-    site->put("maxbandwidthblocked", 4294967295.0);
+    site->put("maxbandwidthblocked", true);  // a DWORD: True is stored as 0xFFFFFFFF
     site->put("ServerSize", 1);
     site->put("HttpErrors", "404,0,FILE,D:\\a\\404.htm");
     EXPECT_EQ(errorOf([&] { site->put("MaxConnections", "unlimited"); }), kTypeMismatch);
@@ -103,7 +103,7 @@ TEST_P(TypedWrites, WritesAreStoredInTheSchemaTypeAndSpelling) {
 
     auto properties = storage->properties("/LM/W3SVC/1");
     EXPECT_EQ(properties.at("MaxBandwidth"), PropertyValue::number(4294967295u));
-    EXPECT_EQ(properties.at("MaxBandwidthBlocked"), PropertyValue::boolean(true));
+    EXPECT_EQ(properties.at("MaxBandwidthBlocked"), PropertyValue::number(4294967295u));
     EXPECT_EQ(properties.at("ServerSize"), PropertyValue::number(1));
     EXPECT_EQ(properties.at("HttpErrors"), PropertyValue::list({"404,0,FILE,D:\\a\\404.htm"}));
     EXPECT_FALSE(properties.contains("MaxConnections"));

@@ -143,7 +143,7 @@ TEST_F(CreateSite, WritesEverySitePropertyAndTheAccount) {
     EXPECT_EQ(property(site, "AnonymousUserName"), Variant("WEBHOST\\Tarn_bob"));
     EXPECT_EQ(property(site, "KeyType"), Variant("IIsWebServer"));
     EXPECT_EQ(property(site, "FrontPageWeb"), Variant(false));
-    EXPECT_EQ(property(site, "MaxBandwidthBlocked"), Variant(true));
+    EXPECT_EQ(property(site, "MaxBandwidthBlocked"), Variant(-1));  // True in a DWORD
     EXPECT_EQ(property(site, "LogType"), Variant(0));
     EXPECT_EQ(property(site, "LogFileDirectory"), Variant("D:\\Web\\bob"));
     EXPECT_EQ(property(site, "ServerState"), Variant(2));
@@ -224,7 +224,7 @@ TEST_F(CreateSite, BandwidthAndConnectionLimitsAtTheirBoundaries) {
         ASSERT_EQ(errorMessage(), "");
         auto stored = storedProperties("/LM/W3SVC/" + std::to_string(siteNumberOf(result)));
         SCOPED_TRACE(automation::toText(c.band) + " / " + automation::toText(c.connections));
-        EXPECT_EQ(stored["MaxBandwidthBlocked"]["value"], c.blocked);
+        EXPECT_EQ(stored["MaxBandwidthBlocked"]["value"], c.blocked ? 4294967295u : 0u);
         EXPECT_EQ(stored["MaxBandwidth"]["value"], c.bandwidth);
         EXPECT_EQ(stored["MaxConnections"]["value"], c.maxConnections);
     }

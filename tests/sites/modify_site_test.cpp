@@ -104,7 +104,7 @@ TEST_F(ModifySite, WritesTheHostNameLimitsAndDocumentsOnTheSite) {
     EXPECT_EQ(bindingsOf(2),
               Variant(Variant::Array{":80:new-site9.Example.com", ":80:www.new-site9.Example.com"}));
     EXPECT_EQ(property(site, "ServerComment"), Variant("NEW-SITE9.EXAMPLE.COM"));
-    EXPECT_EQ(property(site, "MaxBandwidthBlocked"), Variant(false));
+    EXPECT_EQ(property(site, "MaxBandwidthBlocked"), Variant(0));
     EXPECT_EQ(property(site, "MaxBandwidth"), Variant(102400));
     EXPECT_EQ(property(site, "MaxConnections"), Variant(50));
     EXPECT_EQ(property(site, "EnableDefaultDoc"), Variant(true));
@@ -154,7 +154,7 @@ TEST_F(ModifySite, BandwidthAndConnectionLimitsAtTheirBoundaries) {
         newPage();
         EXPECT_EQ(modify(2, "bob.com", c.band, c.connections), Variant(true));
         auto stored = storedProperties("/LM/W3SVC/2");
-        EXPECT_EQ(stored["MaxBandwidthBlocked"]["value"], c.blocked);
+        EXPECT_EQ(stored["MaxBandwidthBlocked"]["value"], c.blocked ? 4294967295u : 0u);
         EXPECT_EQ(stored["MaxBandwidth"]["value"], c.bandwidth);
         EXPECT_EQ(stored["MaxConnections"]["value"], c.maxConnections);
     }
@@ -166,7 +166,7 @@ TEST_F(ModifySite, ALimitThatIsNoNumberIsStoredAsUnlimitedAndReported) {
     EXPECT_EQ(modify(2, "new.com", "fast", 10), Variant(false));
     EXPECT_EQ(errorMessage(), "保存主机 IIS 信息时出错!");
     auto stored = storedProperties("/LM/W3SVC/2");
-    EXPECT_EQ(stored["MaxBandwidthBlocked"]["value"], true);
+    EXPECT_EQ(stored["MaxBandwidthBlocked"]["value"], 4294967295u);
     EXPECT_EQ(stored["MaxBandwidth"]["value"], 4294967295u);
     EXPECT_EQ(bindingsOf(2), Variant(Variant::Array{":80:new.com", ":80:www.new.com"}));
 

@@ -23,7 +23,7 @@ constexpr PropertyDefinition kProperties[] = {
     {"AnonymousPasswordSync", Boolean},
     {"FrontPageWeb", Boolean},
     {"MaxBandwidth", Number},
-    {"MaxBandwidthBlocked", Boolean},
+    {"MaxBandwidthBlocked", Number},
     {"MaxConnections", Number},
     {"ConnectionTimeout", Number},
     {"CpuLimitsEnabled", Boolean},

@@ -69,7 +69,7 @@ Else
 End If
 Expect site.ServerComment, "Z_BOB.COM", "ServerComment"
 Expect site.AnonymousUserName, "WEBHOST\Tarn_bob", "AnonymousUserName"
-Expect site.MaxBandwidthBlocked, True, "MaxBandwidthBlocked"
+Expect site.MaxBandwidthBlocked, CLng(-1), "MaxBandwidthBlocked"
 Expect site.LogFileDirectory, Folder, "LogFileDirectory"
 Expect site.ServerState, CLng(2), "ServerState after CreateSite"
 Expect Len(site.AnonymousUserPass), CLng(41), "AnonymousUserPass length"
@@ -109,7 +109,7 @@ Expect r, True, "ModifySite"
 ExpectNoErrorPage "ModifySite"
 Set site = GetObject(Host & "2")
 Expect Joined(site.ServerBindings), ":80:new.com|:80:www.new.com", "ServerBindings after ModifySite"
-Expect site.MaxBandwidthBlocked, False, "MaxBandwidthBlocked after ModifySite"
+Expect site.MaxBandwidthBlocked, CLng(0), "MaxBandwidthBlocked after ModifySite"
 Expect site.MaxBandwidth, CLng(102400), "MaxBandwidth after ModifySite"
 Expect site.MaxConnections, CLng(50), "MaxConnections after ModifySite"
 Expect site.DefaultDoc, "home.asp,index.htm", "site DefaultDoc after ModifySite"
