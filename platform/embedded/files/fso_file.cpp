@@ -1,65 +1,23 @@
 // File objects.
-#include "platform/embedded/files/fso_objects.h"
+#include "platform/embedded/files/fso_entry_object.h"
 
 namespace tarnwick::platform::embedded::files::fso {
 
 namespace {
 
-class FileObject : public automation::Dispatch {
+class FileObject : public EntryObject {
   public:
     FileObject(ContextRef context, std::string path)
-        : context_(std::move(context)), path_(std::move(path)) {}
+        : EntryObject(std::move(context), std::move(path), Looking::ForFile) {}
 
     Variant invoke(std::string_view name, InvokeKind kind, std::span<Variant> args) override {
         return dispatch(*this, kMembers, name, kind, args);
     }
 
   private:
-    // The file as it is now, after the fault check.
-    Entry current(const MemberCall& call) {
-        context_->check(call.name, path_);
-        return requireFile(*context_, path_);
-    }
-
-    Variant path(const MemberCall& call) {
-        call.expectArguments(0, 0);
-        context_->check(call.name, path_);
-        return path_;
-    }
-
-    Variant name(const MemberCall& call) {
-        auto file = current(call);
-        if (!call.isPut()) return file.name();
-        auto newName = automation::toText(call.putValue());
-        checkSingleName(newName);
-        auto target = file.path.parent().child(newName).text();
-        guarded(Looking::ForFile, [&] { context_->files->move(path_, target); });
-        path_ = context_->files->entry(target).pathText();
-        return {};
-    }
-
-    Variant attributes(const MemberCall& call) {
-        auto file = current(call);
-        if (!call.isPut()) return static_cast<int32_t>(file.attributes);
-        auto value = static_cast<uint32_t>(automation::toLong(call.putValue()));
-        guarded(Looking::ForFile, [&] { context_->files->setAttributes(path_, value); });
-        return {};
-    }
-
     Variant parentFolder(const MemberCall& call) {
         call.expectArguments(0, 0);
         return makeFolder(context_, current(call).path.parent().text());
-    }
-
-    Variant size(const MemberCall& call) {
-        call.expectArguments(0, 0);
-        current(call);
-        return sizeValue(context_->files->size(path_));
-    }
-
-    Variant drive(const MemberCall& call) {
-        call.expectArguments(0, 0);
-        return driveName(current(call).pathText());
     }
 
     Variant remove(const MemberCall& call) {
@@ -73,16 +31,6 @@ class FileObject : public automation::Dispatch {
         call.expectArguments(1, 2);
         current(call);
         copyFileTo(*context_, path_, context_->absolute(call.text(0)), call.flag(1, true));
-        return {};
-    }
-
-    Variant move(const MemberCall& call) {
-        call.expectArguments(1, 1);
-        auto file = current(call);
-        auto destination = context_->absolute(call.text(0));
-        moveTo(*context_, file, destination);
-        auto target = endsWithSeparator(destination) ? destination + file.name() : destination;
-        path_ = context_->files->entry(target).pathText();
         return {};
     }
 
@@ -118,9 +66,6 @@ class FileObject : public automation::Dispatch {
         {"OpenAsTextStream", &FileObject::openAsTextStream},
         {"Type", &FileObject::type},
     }};
-
-    ContextRef context_;
-    std::string path_;
 };
 
 }  // namespace

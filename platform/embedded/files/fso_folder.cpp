@@ -1,5 +1,5 @@
 // Folder objects and the Files and SubFolders collections of a folder.
-#include "platform/embedded/files/fso_objects.h"
+#include "platform/embedded/files/fso_entry_object.h"
 
 namespace tarnwick::platform::embedded::files::fso {
 
@@ -79,48 +79,16 @@ class EntryCollection : public automation::Dispatch {
     bool folders_;
 };
 
-class FolderObject : public automation::Dispatch {
+class FolderObject : public EntryObject {
   public:
     FolderObject(ContextRef context, std::string path)
-        : context_(std::move(context)), path_(std::move(path)) {}
+        : EntryObject(std::move(context), std::move(path), Looking::ForFolder) {}
 
     Variant invoke(std::string_view name, InvokeKind kind, std::span<Variant> args) override {
         return dispatch(*this, kMembers, name, kind, args);
     }
 
   private:
-    // The folder as it is now, after the fault check.
-    Entry current(const MemberCall& call) {
-        context_->check(call.name, path_);
-        return requireFolder(*context_, path_);
-    }
-
-    Variant path(const MemberCall& call) {
-        call.expectArguments(0, 0);
-        context_->check(call.name, path_);
-        return path_;
-    }
-
-    Variant name(const MemberCall& call) {
-        auto folder = current(call);
-        if (!call.isPut()) return folder.name();
-        auto newName = automation::toText(call.putValue());
-        checkSingleName(newName);
-        if (folder.path.isRoot()) raiseScriptError(numbers::kPermissionDenied);
-        auto target = folder.path.parent().child(newName).text();
-        guarded(Looking::ForFolder, [&] { context_->files->move(path_, target); });
-        path_ = context_->files->entry(target).pathText();
-        return {};
-    }
-
-    Variant attributes(const MemberCall& call) {
-        auto folder = current(call);
-        if (!call.isPut()) return static_cast<int32_t>(folder.attributes);
-        auto value = static_cast<uint32_t>(automation::toLong(call.putValue()));
-        guarded(Looking::ForFolder, [&] { context_->files->setAttributes(path_, value); });
-        return {};
-    }
-
     Variant parentFolder(const MemberCall& call) {
         call.expectArguments(0, 0);
         auto folder = current(call);
@@ -128,20 +96,9 @@ class FolderObject : public automation::Dispatch {
         return makeFolder(context_, folder.path.parent().text());
     }
 
-    Variant size(const MemberCall& call) {
-        call.expectArguments(0, 0);
-        current(call);
-        return sizeValue(context_->files->size(path_));
-    }
-
     Variant isRootFolder(const MemberCall& call) {
         call.expectArguments(0, 0);
         return current(call).path.isRoot();
-    }
-
-    Variant drive(const MemberCall& call) {
-        call.expectArguments(0, 0);
-        return driveName(current(call).pathText());
     }
 
     Variant type(const MemberCall& call) {
@@ -177,16 +134,6 @@ class FolderObject : public automation::Dispatch {
         return {};
     }
 
-    Variant move(const MemberCall& call) {
-        call.expectArguments(1, 1);
-        auto folder = current(call);
-        auto destination = context_->absolute(call.text(0));
-        moveTo(*context_, folder, destination);
-        auto target = endsWithSeparator(destination) ? destination + folder.name() : destination;
-        path_ = context_->files->entry(target).pathText();
-        return {};
-    }
-
     Variant createTextFile(const MemberCall& call) {
         call.expectArguments(1, 3);
         auto folder = current(call);
@@ -212,9 +159,6 @@ class FolderObject : public automation::Dispatch {
         {"Move", &FolderObject::move},
         {"CreateTextFile", &FolderObject::createTextFile},
     }};
-
-    ContextRef context_;
-    std::string path_;
 };
 
 }  // namespace
