@@ -191,10 +191,9 @@ std::vector<AccountKey> SqliteAccountStorage::groupsOf(const AccountKey& member)
     return readKeys(query);
 }
 
-bool SqliteAccountStorage::addMember(const AccountKey& group, const AccountKey& member) {
-    db().prepare(
-            "INSERT OR IGNORE INTO account_members"
-            "(group_domain, group_rid, member_domain, member_rid) VALUES (?, ?, ?, ?)")
+bool SqliteAccountStorage::changeMembership(std::string_view sql, const AccountKey& group,
+                                            const AccountKey& member) {
+    db().prepare(sql)
         .bind(1, domainCode(group.domain))
         .bind(2, static_cast<int64_t>(group.rid))
         .bind(3, domainCode(member.domain))
@@ -203,16 +202,18 @@ bool SqliteAccountStorage::addMember(const AccountKey& group, const AccountKey& 
     return db().changes() > 0;
 }
 
+bool SqliteAccountStorage::addMember(const AccountKey& group, const AccountKey& member) {
+    return changeMembership(
+        "INSERT OR IGNORE INTO account_members"
+        "(group_domain, group_rid, member_domain, member_rid) VALUES (?, ?, ?, ?)",
+        group, member);
+}
+
 bool SqliteAccountStorage::removeMember(const AccountKey& group, const AccountKey& member) {
-    db().prepare(
-            "DELETE FROM account_members WHERE group_domain = ? AND group_rid = ? "
-            "AND member_domain = ? AND member_rid = ?")
-        .bind(1, domainCode(group.domain))
-        .bind(2, static_cast<int64_t>(group.rid))
-        .bind(3, domainCode(member.domain))
-        .bind(4, static_cast<int64_t>(member.rid))
-        .run();
-    return db().changes() > 0;
+    return changeMembership(
+        "DELETE FROM account_members WHERE group_domain = ? AND group_rid = ? "
+        "AND member_domain = ? AND member_rid = ?",
+        group, member);
 }
 
 }  // namespace tarnwick::platform::embedded

@@ -36,6 +36,9 @@ public:
 
 private:
     Database& db() { return store_->db(); }
+    // Runs `sql` with the group's and the member's keys bound in that order;
+    // true when it changed a row.
+    bool changeMembership(std::string_view sql, const AccountKey& group, const AccountKey& member);
 
     std::shared_ptr<Store> store_;
 };
