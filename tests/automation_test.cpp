@@ -3,18 +3,12 @@
 #include "automation/error.h"
 #include "automation/variant.h"
 #include "automation/variant_json.h"
+#include "support/error_of.h"
 
 namespace tarnwick::automation {
 namespace {
 
-int32_t errorOf(auto&& action) {
-    try {
-        action();
-    } catch (const AutomationError& error) {
-        return error.number();
-    }
-    return 0;
-}
+using testing::errorOf;
 
 TEST(VariantText, ConvertsAsAutomationDoes) {
     EXPECT_EQ(toText(5), "5");

@@ -15,6 +15,7 @@
 #include "platform/embedded/accounts/memory_account_storage.h"
 #include "platform/embedded/accounts/sqlite_account_storage.h"
 #include "platform/embedded/accounts/winnt_provider.h"
+#include "support/error_of.h"
 
 namespace tarnwick::testing {
 
@@ -61,16 +62,6 @@ struct SqliteBackend {
         return std::make_shared<SqliteAccountStorage>(Store::open(folder.path()));
     }
 };
-
-// The error number `step` raises; 0 when it succeeds.
-inline int32_t errorOf(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const automation::AutomationError& error) {
-        return error.number();
-    }
-    return 0;
-}
 
 template <class Backend>
 class AccountsOn : public ::testing::Test {

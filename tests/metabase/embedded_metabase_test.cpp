@@ -11,6 +11,7 @@
 #include "automation/error.h"
 #include "platform/embedded/metabase/errors.h"
 #include "platform/embedded/metabase/metabase.h"
+#include "support/error_of.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -23,15 +24,6 @@ using platform::embedded::Store;
 using platform::embedded::StoredFaults;
 namespace errors = platform::metabase::errors;
 namespace fs = std::filesystem;
-
-int32_t errorOf(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const automation::AutomationError& error) {
-        return error.number();
-    }
-    return 0;
-}
 
 class TemporaryFolder {
 public:

@@ -14,6 +14,7 @@
 #include "platform/embedded/metabase/memory_storage.h"
 #include "platform/embedded/metabase/sqlite_storage.h"
 #include "platform/embedded/metabase/tree.h"
+#include "support/error_of.h"
 
 namespace tarnwick::testing {
 
@@ -73,16 +74,6 @@ inline void PrintTo(const StorageKind& kind, std::ostream* out) {
 
 inline std::string storageName(const ::testing::TestParamInfo<StorageKind>& info) {
     return info.param.name;
-}
-
-// The error number that `step` raises; 0 when it succeeds.
-inline int32_t errorOf(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const automation::AutomationError& error) {
-        return error.number();
-    }
-    return 0;
 }
 
 inline std::vector<std::string> texts(const Variant& array) {
