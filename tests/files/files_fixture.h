@@ -12,6 +12,7 @@
 #include "platform/embedded/files/embedded_advapi32.h"
 #include "platform/embedded/files/file_system.h"
 #include "platform/embedded/files/file_system_object.h"
+#include "platform/embedded/files/hex.h"
 #include "platform/embedded/files/sddl.h"
 
 namespace tarnwick::testing {
@@ -109,14 +110,6 @@ inline std::vector<uint8_t> hexBytes(std::string_view text) {
 }
 
 // Bytes as upper-case hexadecimal, two digits each, no spaces.
-inline std::string hexOf(std::span<const uint8_t> bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (uint8_t byte : bytes) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 15];
-    }
-    return text;
-}
+inline std::string hexOf(std::span<const uint8_t> bytes) { return files::toHex(bytes); }
 
 }  // namespace tarnwick::testing
