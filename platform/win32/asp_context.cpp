@@ -21,9 +21,11 @@ ObjectRef intrinsic(Dispatch& context, std::string_view name) {
     return value.object();
 }
 
-class AspApplication final : public Application {
+// Application and Session keep values by key in their Value property.
+template <class Interface>
+class KeyedValues : public Interface {
 public:
-    explicit AspApplication(ObjectRef object) : object_(std::move(object)) {}
+    explicit KeyedValues(ObjectRef object) : object_(std::move(object)) {}
     Variant value(std::string_view key) override {
         Variant args[] = {Variant(key)};
         return object_->invoke("Value", InvokeKind::PropertyGet, args);
@@ -33,9 +35,11 @@ public:
         object_->invoke("Value", InvokeKind::PropertyPut, args);
     }
 
-private:
+protected:
     ObjectRef object_;
 };
+
+using AspApplication = KeyedValues<Application>;
 
 class AspRequest final : public Request {
 public:
@@ -84,21 +88,10 @@ private:
     ObjectRef object_;
 };
 
-class AspSession final : public Session {
+class AspSession final : public KeyedValues<Session> {
 public:
-    explicit AspSession(ObjectRef object) : object_(std::move(object)) {}
-    Variant value(std::string_view key) override {
-        Variant args[] = {Variant(key)};
-        return object_->invoke("Value", InvokeKind::PropertyGet, args);
-    }
-    void setValue(std::string_view key, const Variant& value) override {
-        Variant args[] = {Variant(key), value};
-        object_->invoke("Value", InvokeKind::PropertyPut, args);
-    }
+    using KeyedValues::KeyedValues;
     std::string sessionId() override { return automation::toText(object_->get("SessionID")); }
-
-private:
-    ObjectRef object_;
 };
 
 class AspContext final : public ScriptingContext {
