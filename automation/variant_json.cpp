@@ -34,6 +34,16 @@ double numberIn(const json& value, VarType type) {
     return value.get<double>();
 }
 
+// A Single keeps only numbers within float's range; a larger one would become infinity, which no
+// automation value holds and no JSON document can carry back.
+float singleIn(const json& value) {
+    double number = numberIn(value, VarType::Single);
+    if (std::fabs(number) > std::numeric_limits<float>::max()) {
+        throw ValueFormatError("the value does not fit a Single");
+    }
+    return static_cast<float>(number);
+}
+
 template <class Int>
 Int wholeNumberIn(const json& value, VarType type) {
     double number = numberIn(value, type);
@@ -59,7 +69,7 @@ Variant typedValue(const json& document, const ObjectResolver& objects) {
             return value.get<bool>();
         case VarType::Integer: return Variant::integer(wholeNumberIn<int16_t>(value, *type));
         case VarType::Long: return wholeNumberIn<int32_t>(value, *type);
-        case VarType::Single: return Variant::single(static_cast<float>(numberIn(value, *type)));
+        case VarType::Single: return Variant::single(singleIn(value));
         case VarType::Double: return numberIn(value, *type);
         case VarType::String:
             if (!value.is_string()) throw ValueFormatError("a String needs a string");

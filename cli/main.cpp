@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
             json document;
             try {
                 document = json::parse(*text);
-            } catch (const json::parse_error& error) {
+            } catch (const json::exception& error) {
                 return fail(std::string("the state document is not valid JSON: ") + error.what());
             }
             embedded::EmbeddedPlatform::open(folder())->load(document);
@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
             json document;
             try {
                 document = json::parse(*text);
-            } catch (const json::parse_error& error) {
+            } catch (const json::exception& error) {
                 return fail(std::string("the page is not valid JSON: ") + error.what());
             }
             auto embeddedPlatform = embedded::EmbeddedPlatform::open(folder());

@@ -40,8 +40,9 @@ PlannedCall planCall(const json& call, size_t index, const automation::ObjectRes
     if (!name.is_string()) throw PageError(where + ": the member name must be a string");
     const auto* member = component::findMember(name.get<std::string>(), kind);
     if (!member) {
-        throw PageError(where + ": Tarnwick.Control has no member \"" + name.get<std::string>() +
-                        "\" that can be used with \"" + verb + "\"");
+        // The name is quoted as JSON so that whatever it holds stays on one line.
+        throw PageError(where + ": Tarnwick.Control has no member " + name.dump() +
+                        " that can be used with \"" + verb + "\"");
     }
 
     PlannedCall planned{member, {}};

@@ -140,7 +140,8 @@ TEST(VariantJson, TypedFormsRoundTripWithTheirType) {
     for (const char* bad : {R"({"type": "Integer", "value": 40000})",
                             R"({"type": "Long", "value": 1.5})", R"({"type": "Currency"})",
                             R"({"type": "Boolean", "value": 1})", R"({"value": 1})",
-                            R"({"type": "Object", "value": "x"})"}) {
+                            R"({"type": "Object", "value": "x"})",
+                            R"({"type": "Single", "value": 1e300})"}) {
         EXPECT_THROW(variantFromJson(json::parse(bad)), ValueFormatError) << bad;
     }
 }

@@ -80,9 +80,13 @@ TEST_F(PageCommand, RefusesBadPagesBeforeRunningAnything) {
     };
     const Case cases[] = {
         {"{not json", "not valid JSON"},
+        {R"({"calls": [{"call": "ShowErr", "args": [1e400]}]})", "not valid JSON"},
+        {R"({"calls": [{"put": "System", "value": {"type": "Single", "value": 1e300}}]})",
+         "does not fit a Single"},
         {R"({"calls": [{"call": "Frobnicate"}]})", "no member \"Frobnicate\""},
         {R"({"calls": [{"call": "login", "args": ["a", "b"]}]})", "takes 3 argument(s), 2 given"},
         {R"({"calls": [{"put": "GetCache", "value": 1}]})", "no member \"GetCache\""},
+        {R"({"calls": [{"call": "Show\nErr"}]})", "no member \"Show\\nErr\""},
         {R"({"calls": [{"call": "ShowErr", "args": [{"type": "Currency", "value": 1}]}]})",
          "unknown automation type"},
         {R"({"calls": [{"call": "login", "args": ["a", "b", "c"]}, {"get": "x", "put": "y"}]})",
