@@ -1,6 +1,7 @@
 // The tarnwick command: runs the hosting panel's component on the embedded
 // Windows platform.
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -9,6 +10,7 @@
 #include "cli/setup_command.h"
 #include "cli/site_commands.h"
 #include "platform/embedded/embedded_platform.h"
+#include "platform/embedded/settings_check.h"
 
 namespace {
 
@@ -30,6 +32,15 @@ std::optional<std::string> readInput(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) return std::nullopt;
     return readAll(in);
+}
+
+// The option of `platform init` that sets a settings field.
+std::string initOptionOf(const std::string& field) {
+    if (field == "computer") return "--computer";
+    if (field == "iis") return "--iis";
+    if (field == "code_page") return "--code-page";
+    if (field == "drives") return "--drives";
+    return "--master-site";
 }
 
 void printJson(const json& document) {
@@ -98,7 +109,12 @@ int main(int argc, char** argv) {
 
     try {
         if (*init) {
-            if (settings.computerName.empty()) return fail("--computer must not be empty");
+            for (auto& letter : settings.drives) {
+                letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+            }
+            if (auto problem = embedded::findSettingsProblem(settings)) {
+                return fail(initOptionOf(problem->field) + " " + problem->message);
+            }
             embedded::EmbeddedPlatform::initialize(folder(), settings, replace);
             std::cout << "Initialized an embedded platform for computer " << settings.computerName
                       << " (IIS " << settings.iisVersion << ") in " << folder().string() << "\n";
@@ -134,6 +150,9 @@ int main(int argc, char** argv) {
     } catch (const embedded::StoreError& error) {
         return fail(error.what(), 2);
     } catch (const std::filesystem::filesystem_error& error) {
+        return fail(error.what(), 2);
+    } catch (const std::exception& error) {
+        // Nothing else is expected here; still one line and a failing exit, never an abort.
         return fail(error.what(), 2);
     }
     return exitCode;

@@ -70,6 +70,57 @@ TEST_F(PlatformCommand, ALoadWithAnErrorChangesNothingAndSaysWhere) {
     EXPECT_EQ(dump(), before);
 }
 
+TEST_F(PlatformCommand, SettingsAndFaultsThePlatformCannotUseAreRefused) {
+    ASSERT_EQ(tarnwick({"platform", "init", "--computer", "HOSTA"}).exitCode, 0);
+    json before = dump();
+    struct Case {
+        json document;
+        std::string says;
+    };
+    const Case cases[] = {
+        {{{"settings", {{"code_page", 12345}}}}, "settings.code_page: code page 12345"},
+        {{{"settings", {{"computer", "A/B"}}}}, "settings.computer:"},
+        {{{"settings", {{"computer", "SIXTEENCHARSLONG"}}}}, "settings.computer:"},
+        {{{"settings", {{"iis", "6"}}}}, "settings.iis: must be a whole number"},
+        {{{"settings", {{"drives", "cd"}}}}, "settings.drives:"},
+        {{{"settings", {{"drives", "D"}}}}, "settings.drives: must include drive C"},
+        {{{"settings", {{"master_site_root", "E:\\Site"}}}}, "settings.master_site_root:"},
+        {{{"settings", {{"weather", 1}}}}, "settings.weather: unknown key"},
+        {{{"settings", {{"drives", "CDQ"}}}, {"files", before["files"]}},
+         "settings.drives: drive Q:"},
+        {{{"faults", {{{"member", "SetInfo"}, {"path", 5}, {"number", 5}}}}}, "faults[0].path"},
+        {{{"faults", {{{"member", "SetInfo"}, {"once", "yes"}, {"number", 5}}}}}, "faults[0].once"},
+        {{{"faults", {{{"member", "SetInfo"}, {"hex", "1FFFFFFFF"}}}}}, "faults[0].hex"},
+        {{{"faults", {{{"member", "SetInfo"}, {"hex", "80070005x"}}}}}, "faults[0].hex"},
+    };
+    for (const auto& [document, says] : cases) {
+        auto result = tarnwick({"platform", "load"}, document.dump());
+        EXPECT_EQ(result.exitCode, 1) << document.dump();
+        EXPECT_NE(result.err.find(says), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(dump(), before);
+
+    auto badInit = tarnwick({"platform", "init", "--computer", "HOSTB", "--code-page", "12345",
+                             "--force"});
+    EXPECT_EQ(badInit.exitCode, 1);
+    EXPECT_NE(badInit.err.find("--code-page"), std::string::npos) << badInit.err;
+    EXPECT_EQ(dump(), before);
+}
+
+TEST_F(PlatformCommand, DrivesOfTheSettingsAndOfTheFilesAgreeAfterALoad) {
+    ASSERT_EQ(tarnwick({"platform", "init", "--computer", "HOSTA"}).exitCode, 0);
+    auto added = tarnwick({"platform", "load"}, json{{"settings", {{"drives", "CDQ"}}}}.dump());
+    ASSERT_EQ(added.exitCode, 0) << added.err;
+    auto loaded = dump();
+    EXPECT_EQ(loaded["settings"]["drives"], "CDQ");
+    EXPECT_EQ(loaded["files"]["drives"], json({"C", "D", "Q"}));
+
+    loaded["files"]["drives"].push_back("R");
+    loaded["settings"].erase("drives");
+    ASSERT_EQ(tarnwick({"platform", "load"}, loaded.dump()).exitCode, 0);
+    EXPECT_EQ(dump()["settings"]["drives"], "CDQR");
+}
+
 TEST_F(PlatformCommand, FaultsReachAPageRunByAnotherProcess) {
     ASSERT_EQ(tarnwick({"platform", "init", "--computer", "HOSTA"}).exitCode, 0);
     json prepared = dump();

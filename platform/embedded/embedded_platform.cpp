@@ -1,5 +1,7 @@
 #include "platform/embedded/embedded_platform.h"
 
+#include <stdexcept>
+
 #include "automation/error.h"
 #include "automation/text.h"
 #include "platform/embedded/accounts/accounts.h"
@@ -11,6 +13,7 @@
 #include "platform/embedded/files/random_source.h"
 #include "platform/embedded/metabase/metabase.h"
 #include "platform/embedded/session_store.h"
+#include "platform/embedded/settings_check.h"
 #include "platform/embedded/system/embedded_system.h"
 
 namespace tarnwick::platform::embedded {
@@ -94,6 +97,9 @@ std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::open(const std::filesystem::
 std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::initialize(const std::filesystem::path& folder,
                                                                const PlatformSettings& settings,
                                                                bool replace) {
+    if (auto problem = findSettingsProblem(settings)) {
+        throw std::invalid_argument("settings." + problem->field + ": " + problem->message);
+    }
     auto platform =
         std::make_unique<EmbeddedPlatform>(Made{}, Store::initialize(folder, settings, replace));
     platform->seedDefaults();
@@ -189,6 +195,44 @@ nlohmann::json EmbeddedPlatform::dump() {
     return document;
 }
 
+namespace {
+
+// Reads the settings a state document gives over the current ones; each key is
+// checked on its own so that the message names it.
+PlatformSettings givenSettings(const nlohmann::json& given, PlatformSettings settings) {
+    if (!given.is_object()) throw LoadError("settings: must be an object");
+    auto text = [&](const std::string& key, std::string& field) {
+        const auto& value = given.at(key);
+        if (!value.is_string()) throw LoadError("settings." + key + ": must be a string");
+        field = value.get<std::string>();
+    };
+    auto number = [&](const std::string& key, int& field) {
+        const auto& value = given.at(key);
+        if (!value.is_number_integer() || value.get<int64_t>() < 0 ||
+            value.get<int64_t>() > 0x7FFFFFFF) {
+            throw LoadError("settings." + key + ": must be a whole number");
+        }
+        field = static_cast<int>(value.get<int64_t>());
+    };
+    for (const auto& [key, value] : given.items()) {
+        if (key == "computer") text(key, settings.computerName);
+        else if (key == "iis") number(key, settings.iisVersion);
+        else if (key == "code_page") number(key, settings.codePage);
+        else if (key == "master_site_root") text(key, settings.masterSiteRoot);
+        else if (key == "drives") text(key, settings.drives);
+        else {
+            throw LoadError("settings." + key +
+                            ": unknown key (computer, iis, code_page, master_site_root, drives)");
+        }
+    }
+    if (auto problem = findSettingsProblem(settings)) {
+        throw LoadError("settings." + problem->field + ": " + problem->message);
+    }
+    return settings;
+}
+
+}  // namespace
+
 void EmbeddedPlatform::load(const nlohmann::json& document) {
     if (!document.is_object()) throw LoadError("the state document must be a JSON object");
     for (const auto& [key, value] : document.items()) {
@@ -197,30 +241,48 @@ void EmbeddedPlatform::load(const nlohmann::json& document) {
         if (!known) throw LoadError(key + ": not a part of the platform's state");
     }
     Transaction transaction(store_->db());
+    auto settings = store_->settings();
     if (document.contains("settings")) {
-        const auto& given = document.at("settings");
-        if (!given.is_object()) throw LoadError("settings: must be an object");
-        auto settings = store_->settings();
-        try {
-            settings.computerName = given.value("computer", settings.computerName);
-            settings.iisVersion = given.value("iis", settings.iisVersion);
-            settings.codePage = given.value("code_page", settings.codePage);
-            settings.masterSiteRoot = given.value("master_site_root", settings.masterSiteRoot);
-            settings.drives = given.value("drives", settings.drives);
-        } catch (const nlohmann::json::exception& error) {
-            throw LoadError(std::string("settings: ") + error.what());
-        }
-        if (settings.computerName.empty()) throw LoadError("settings.computer: must not be empty");
-        if (settings.iisVersion != 5 && settings.iisVersion != 6) {
-            throw LoadError("settings.iis: must be 5 or 6");
-        }
+        settings = givenSettings(document.at("settings"), settings);
         store_->saveSettings(settings);
     }
     for (auto* module : parts_->modules()) {
         auto name = std::string(module->name());
         if (document.contains(name)) module->load(document.at(name));
     }
+    reconcileDrives(document, settings);
     transaction.commit();
+}
+
+// The settings' drive letters and the drives of the files part name the same
+// drives after a load. What one part gives explicitly is taken over by the
+// other; drives given explicitly by both must agree.
+void EmbeddedPlatform::reconcileDrives(const nlohmann::json& document, PlatformSettings settings) {
+    bool drivesGiven = document.contains("settings") && document.at("settings").contains("drives");
+    bool filesGiven = document.contains("files");
+    auto& files = *parts_->files;
+    for (char letter : settings.drives) {
+        if (files.hasDrive(letter)) continue;
+        if (filesGiven) {
+            throw LoadError(std::string("settings.drives: drive ") + letter +
+                            ": is not among the drives of \"files\"");
+        }
+        files.addDrive(letter);
+    }
+    std::string actual;
+    for (char letter : files.drives()) actual += letter;
+    if (actual == settings.drives) return;
+    for (char letter : actual) {
+        if (drivesGiven && settings.drives.find(letter) == std::string::npos) {
+            throw LoadError(std::string("settings.drives: drive ") + letter +
+                            ": of \"files\" is missing");
+        }
+    }
+    settings.drives = actual;
+    if (auto problem = findSettingsProblem(settings)) {
+        throw LoadError("settings." + problem->field + ": " + problem->message);
+    }
+    store_->saveSettings(settings);
 }
 
 }  // namespace tarnwick::platform::embedded

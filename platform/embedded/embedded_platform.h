@@ -55,6 +55,7 @@ public:
 
 private:
     void seedDefaults();
+    void reconcileDrives(const nlohmann::json& document, PlatformSettings settings);
 
     struct Parts;
     std::shared_ptr<Store> store_;

@@ -1,11 +1,25 @@
 #include "platform/embedded/faults.h"
 
+#include <charconv>
+#include <optional>
+#include <string_view>
+
 #include "automation/error.h"
 #include "automation/text.h"
 
 namespace tarnwick::platform::embedded {
 
 namespace {
+
+// "80070005" as the error number it prints as: one to eight hexadecimal digits, nothing else.
+std::optional<int32_t> hexErrorNumber(std::string_view text) {
+    if (text.empty() || text.size() > 8) return std::nullopt;
+    uint32_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return static_cast<int32_t>(value);
+}
+
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS faults (
     id INTEGER PRIMARY KEY,
@@ -148,18 +162,23 @@ void StoredFaults::load(const nlohmann::json& document) {
         if (!entry.is_object() || !entry.contains("member") || !entry.at("member").is_string()) {
             throw LoadError(where + ": needs \"member\"");
         }
-        Fault fault{entry.at("member").get<std::string>(), entry.value("path", std::string("*")), 0,
-                    entry.value("once", false)};
+        Fault fault{entry.at("member").get<std::string>(), "*", 0, false};
+        if (entry.contains("path")) {
+            if (!entry.at("path").is_string()) throw LoadError(where + ".path: must be a string");
+            fault.pathPattern = entry.at("path").get<std::string>();
+        }
+        if (entry.contains("once")) {
+            if (!entry.at("once").is_boolean()) throw LoadError(where + ".once: must be true or false");
+            fault.once = entry.at("once").get<bool>();
+        }
         if (entry.contains("number") && entry.at("number").is_number_integer()) {
             auto number = entry.at("number").get<int64_t>();
             if (number < INT32_MIN || number > UINT32_MAX) throw LoadError(where + ".number: out of range");
             fault.number = static_cast<int32_t>(static_cast<uint32_t>(number & 0xFFFFFFFF));
         } else if (entry.contains("hex") && entry.at("hex").is_string()) {
-            try {
-                fault.number = static_cast<int32_t>(std::stoul(entry.at("hex").get<std::string>(), nullptr, 16));
-            } catch (const std::exception&) {
-                throw LoadError(where + ".hex: not a hexadecimal number");
-            }
+            auto number = hexErrorNumber(entry.at("hex").get<std::string>());
+            if (!number) throw LoadError(where + ".hex: not a hexadecimal number of at most 8 digits");
+            fault.number = *number;
         } else {
             throw LoadError(where + ": needs \"number\" or \"hex\"");
         }
