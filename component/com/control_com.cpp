@@ -172,20 +172,43 @@ STDMETHODIMP ControlCom::put_IsChkUser(VARIANT_BOOL value) {
     return member([&] { control_.putIsChkUser(value != VARIANT_FALSE); });
 }
 
+template <class Set>
+HRESULT ControlCom::assign(AssignedValue& kept, const VARIANT& value, Set&& set) {
+    return member([&] {
+        Variant converted = in(value);
+        win32::VariantValue copy;
+        HRESULT hr = VariantCopyInd(copy.get(), const_cast<VARIANT*>(&value));
+        if (FAILED(hr)) automation::raise(win32::errorNumberOf(hr));
+        set(converted);
+        VariantClear(kept.given.get());
+        copy.moveTo(kept.given.get());
+        kept.converted = std::move(converted);
+    });
+}
+
+HRESULT ControlCom::readBack(const AssignedValue& kept, const Variant& current, VARIANT* result) {
+    if (!result) return E_POINTER;
+    VariantInit(result);
+    if (kept.converted && *kept.converted == current) {
+        return VariantCopy(result, const_cast<VARIANT*>(kept.given.get()));
+    }
+    return member([&] { win32::toVariant(current, result); });
+}
+
 STDMETHODIMP ControlCom::get_System(VARIANT* result) {
-    return withResult(result, [&] { return control_.System(); });
+    return readBack(system_, control_.System(), result);
 }
 
 STDMETHODIMP ControlCom::put_System(VARIANT value) {
-    return member([&] { control_.putSystem(in(value)); });
+    return assign(system_, value, [&](const Variant& v) { control_.putSystem(v); });
 }
 
 STDMETHODIMP ControlCom::get_ShowIP(VARIANT* result) {
-    return withResult(result, [&] { return control_.ShowIP(); });
+    return readBack(showIp_, control_.ShowIP(), result);
 }
 
 STDMETHODIMP ControlCom::put_ShowIP(VARIANT value) {
-    return member([&] { control_.putShowIP(in(value)); });
+    return assign(showIp_, value, [&](const Variant& v) { control_.putShowIP(v); });
 }
 
 STDMETHODIMP ControlCom::OnStartPage(IScriptingContext** PassedScriptingContext) {
@@ -228,15 +251,11 @@ STDMETHODIMP ControlCom::ModifySite(VARIANT SiteSN, VARIANT NewDomain, VARIANT N
 STDMETHODIMP ControlCom::DefaultDoc(VARIANT* SiteNum, VARIANT* Doc, VARIANT_BOOL* result) {
     if (!SiteNum || !Doc) return E_POINTER;
     return withResult(result, [&] {
+        // Passed by reference, and never changed: the caller's variables keep
+        // their values and their types.
         Variant siteNum = in(*SiteNum);
         Variant doc = in(*Doc);
-        bool done = control_.DefaultDoc(siteNum, doc);
-        // The arguments are passed by reference: the caller sees what the
-        // member left in them.
-        HRESULT hr = win32::writeBack(SiteNum, siteNum);
-        if (SUCCEEDED(hr)) hr = win32::writeBack(Doc, doc);
-        if (FAILED(hr)) automation::raise(win32::errorNumberOf(hr));
-        return done;
+        return control_.DefaultDoc(siteNum, doc);
     });
 }
 

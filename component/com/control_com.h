@@ -6,11 +6,13 @@
 #pragma once
 
 #include <windows.h>
+#include <optional>
 #include <oaidl.h>
 #include <ocidl.h>
 
 #include "Tarnwick.h"
 #include "component/control.h"
+#include "platform/win32/com_ptr.h"
 
 namespace tarnwick::com {
 
@@ -75,8 +77,22 @@ private:
     ControlCom();
     ~ControlCom();
 
+    // What the page last assigned to System or ShowIP, kept as the VARIANT it
+    // gave: the core works with the converted value, and the page reads back
+    // exactly what it assigned (a Date stays a Date, an object the same object).
+    struct AssignedValue {
+        platform::win32::VariantValue given;
+        std::optional<automation::Variant> converted;
+    };
+    template <class Set>
+    HRESULT assign(AssignedValue& kept, const VARIANT& value, Set&& set);
+    static HRESULT readBack(const AssignedValue& kept, const automation::Variant& current,
+                            VARIANT* result);
+
     LONG references_ = 1;
     component::Control control_;
+    AssignedValue system_;
+    AssignedValue showIp_;
 };
 
 }  // namespace tarnwick::com

@@ -1,7 +1,8 @@
 // DllRegisterServer and DllUnregisterServer: the type library, then the
 // ProgID and the class with its in-process server (apartment threaded).
 // A registration that fails part way removes what it wrote; unregistration
-// removes all of it and succeeds when nothing is registered.
+// removes all of it, succeeds when nothing is registered, and fails when a part
+// that is registered cannot be removed.
 #include <windows.h>
 #include <olectl.h>
 
@@ -37,6 +38,18 @@ public:
     static LONG create(const std::wstring& path, RegistryKey& out) {
         return RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
                                &out.key_, nullptr);
+    }
+    // Opens HKEY_CLASSES_ROOT\path with the given access.
+    static LONG open(const std::wstring& path, REGSAM access, RegistryKey& out) {
+        return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, access, &out.key_);
+    }
+    // The name of the first subkey, or ERROR_NO_MORE_ITEMS.
+    LONG firstSubkey(std::wstring& name) {
+        wchar_t buffer[256];  // a key name has at most 255 characters
+        DWORD size = 256;
+        LONG status = RegEnumKeyExW(key_, 0, buffer, &size, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_SUCCESS) name.assign(buffer, size);
+        return status;
     }
     RegistryKey() = default;
     LONG setText(const wchar_t* name, const std::wstring& value) {
@@ -86,16 +99,47 @@ LONG writeClassKeys(const std::wstring& dllPath) {
     return status;
 }
 
-void removeClassKeys() {
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, classKey().c_str());
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, classKey().c_str());
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, progId().c_str());
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, progId().c_str());
+// Removes HKEY_CLASSES_ROOT\path with all its subkeys (RegDeleteKeyW removes
+// only a key without subkeys, and RegDeleteTreeW came after Windows 2003). A key
+// that is not there counts as removed.
+LONG removeKeyTree(const std::wstring& path) {
+    {
+        RegistryKey key;
+        LONG status = RegistryKey::open(path, KEY_ENUMERATE_SUB_KEYS, key);
+        if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+        if (status != ERROR_SUCCESS) return status;
+        std::wstring child;
+        while ((status = key.firstSubkey(child)) == ERROR_SUCCESS) {
+            status = removeKeyTree(path + L"\\" + child);
+            if (status != ERROR_SUCCESS) return status;
+        }
+        if (status != ERROR_NO_MORE_ITEMS) return status;
+    }
+    LONG status = RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str());
+    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
 
-void removeTypeLibrary() {
-    UnRegisterTypeLib(LIBID_Tarnwick, component::kTypeLibraryMajor, component::kTypeLibraryMinor,
-                      LANG_NEUTRAL, kSystemKind);
+// Both keys are attempted; the first failure is reported.
+LONG removeClassKeys() {
+    LONG classStatus = removeKeyTree(classKey());
+    LONG progIdStatus = removeKeyTree(progId());
+    return classStatus != ERROR_SUCCESS ? classStatus : progIdStatus;
+}
+
+bool typeLibraryRegistered() {
+    std::wstring path = L"TypeLib\\" + toWide(component::kLibId) + L"\\" +
+                        std::to_wstring(component::kTypeLibraryMajor) + L"." +
+                        std::to_wstring(component::kTypeLibraryMinor);
+    RegistryKey key;
+    return RegistryKey::open(path, KEY_READ, key) != ERROR_FILE_NOT_FOUND;
+}
+
+// A library that is not registered counts as removed; UnRegisterTypeLib itself
+// reports that as an error.
+HRESULT removeTypeLibrary() {
+    if (!typeLibraryRegistered()) return S_OK;
+    return UnRegisterTypeLib(LIBID_Tarnwick, component::kTypeLibraryMajor,
+                             component::kTypeLibraryMinor, LANG_NEUTRAL, kSystemKind);
 }
 
 }  // namespace
@@ -125,8 +169,11 @@ STDAPI DllRegisterServer() {
 
 STDAPI DllUnregisterServer() {
     using namespace tarnwick::com;
-    removeClassKeys();
-    removeTypeLibrary();
+    // Every part is attempted, so a failure leaves as little registered as possible.
+    LONG classes = removeClassKeys();
+    HRESULT library = removeTypeLibrary();
+    if (classes != ERROR_SUCCESS) return SELFREG_E_CLASS;
+    if (FAILED(library)) return SELFREG_E_TYPELIB;
     return S_OK;
 }
 

@@ -111,8 +111,9 @@ Variant fromVariant(const VARIANT& value) {
         case VT_I8:
         case VT_UI8:
         case VT_CY:
-        case VT_DATE:
         case VT_DECIMAL: return converted(*v, VT_R8);
+        // A date is used as its text, as a script joining it to a string sees it.
+        case VT_DATE: return converted(*v, VT_BSTR);
         case VT_ERROR:
             // A missing optional argument.
             if (V_ERROR(v) == DISP_E_PARAMNOTFOUND) return {};

@@ -7,7 +7,7 @@ namespace tarnwick::platform::win32 {
 
 // GetObject through the system's monikers (CoGetObject, as a script's
 // GetObject binds), advapi32.dll, the system's cryptographic generator
-// (RtlGenRandom) and the ANSI code page of the system (GetACP).
+// (CryptGenRandom) and the ANSI code page of the system (GetACP).
 Services makeServices();
 
 std::shared_ptr<Directory> makeDirectory();

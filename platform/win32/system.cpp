@@ -1,7 +1,7 @@
 // The system's cryptographic generator and ANSI code page, and the services
 // assembled for the component.
 #include <windows.h>
-#include <ntsecapi.h>
+#include <wincrypt.h>
 
 #include "automation/error.h"
 #include "platform/win32/com_values.h"
@@ -11,19 +11,36 @@ namespace tarnwick::platform::win32 {
 
 namespace {
 
+// CryptGenRandom through a verify-only context of the base provider: present
+// on every Windows from NT 4, where RtlGenRandom came only with XP.
 class SystemRandom final : public RandomSource {
 public:
     void fill(std::span<uint8_t> bytes) override {
-        // RtlGenRandom takes at most a ULONG at a time.
+        if (!provider_ && !CryptAcquireContextW(&provider_, nullptr, nullptr, PROV_RSA_FULL,
+                                                CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
+            provider_ = 0;
+            failed();
+        }
         while (!bytes.empty()) {
             auto chunk = bytes.first(std::min<size_t>(bytes.size(), 1u << 20));
-            if (!RtlGenRandom(chunk.data(), static_cast<ULONG>(chunk.size()))) {
-                automation::raise(automation::errors::kUnexpected,
-                                  "The system's random generator failed");
+            if (!CryptGenRandom(provider_, static_cast<DWORD>(chunk.size()), chunk.data())) {
+                failed();
             }
             bytes = bytes.subspan(chunk.size());
         }
     }
+    SystemRandom() = default;
+    SystemRandom(const SystemRandom&) = delete;
+    SystemRandom& operator=(const SystemRandom&) = delete;
+    ~SystemRandom() override {
+        if (provider_) CryptReleaseContext(provider_, 0);
+    }
+
+private:
+    [[noreturn]] static void failed() {
+        automation::raise(automation::errors::kUnexpected, "The system's random generator failed");
+    }
+    HCRYPTPROV provider_ = 0;
 };
 
 class SystemAnsiCodePage final : public AnsiCodePage {

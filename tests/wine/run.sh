@@ -110,6 +110,8 @@ for round in 1 2; do
   if "$wine" regsvr32 /s /u "$dll"; then ok "regsvr32 /u (round $round)"; else fail "regsvr32 /u (round $round)"; fi
   check_unregistered
 done
+# Nothing registered: unregistration has nothing to remove and succeeds.
+if "$wine" regsvr32 /s /u "$dll"; then ok "regsvr32 /u with nothing registered"; else fail "regsvr32 /u with nothing registered"; fi
 
 echo "== type library against the member table"
 cp "$build/tests-wine/typelib_check.exe" "$dll_dir/"

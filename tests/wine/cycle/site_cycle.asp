@@ -51,11 +51,11 @@ Dim o, r, site, root, user, guests, fso, n, d, b
 Set fso = Server.CreateObject("Scripting.FileSystemObject")
 Set o = Server.CreateObject("Tarnwick.Control")
 o.System = "2003"
-Expect o.Computer(), "WEBHOST", "Computer through the network double"
+Expect o.cOMPUTER(), "WEBHOST", "Computer through the network double"
 
 ' --- CreateSite ----------------------------------------------------------------
 Test.NewResponse
-r = o.CreateSite("bob", Folder, "bob.com", -1, -1, "Tarn_bob", "index.htm,index.asp")
+r = o.createSITE("bob", Folder, "bob.com", -1, -1, "Tarn_bob", "index.htm,index.asp")
 Expect r, "2:True", "CreateSite"
 ExpectNoErrorPage "CreateSite"
 
@@ -94,6 +94,21 @@ Expect fso.FileExists(Folder & "\index.htm"), True, "index page from the templat
 Expect fso.FileExists(Folder & "\404.htm"), True, "error page from the template"
 Expect fso.FileExists(Folder & "\ReadMe.txt"), True, "the template's other files"
 
+' --- The account and pool members, by name in odd letter case -------------------------
+Test.NewResponse
+r = o.CREATEPOOL("ToolPool")
+If Not IsEmpty(r) Then Test.Fail "CreatePool returns " & TypeName(r)
+Expect BindError(Host & "AppPools/ToolPool"), CLng(0), "CreatePool's pool"
+Expect o.createntuser("tool_user", "Pw-1234567", "Tool User", "made by a page"), True, "CreateNtUser"
+Expect GetObject("WinNT://WEBHOST/tool_user,user").FullName, "Tool User", "CreateNtUser full name"
+Expect o.AddUserToGROUP("tool_user", "Guests"), True, "AddUserToGroup"
+Expect GetObject("WinNT://WEBHOST/Guests,group").IsMember("WinNT://WEBHOST/tool_user"), True, _
+  "AddUserToGroup membership"
+Expect o.addusertogroup("tool_user", "NoSuchGroup"), False, "AddUserToGroup of a missing group"
+Expect o.deletentuser("tool_user"), True, "DeleteNtUser"
+Expect BindError("WinNT://WEBHOST/tool_user,user"), CLng(&H800708AD), "account after DeleteNtUser"
+ExpectNoErrorPage "the account and pool members"
+
 ' --- CreateSite: the host name is taken ---------------------------------------------
 Test.NewResponse
 r = o.CreateSite("eve", "C:\Sites\eve", "bob.com", -1, -1, "Tarn_eve", "index.htm")
@@ -104,7 +119,7 @@ Expect BindError("WinNT://WEBHOST/Tarn_eve,user"), CLng(&H800708AD), "no account
 
 ' --- ModifySite --------------------------------------------------------------------
 Test.NewResponse
-r = o.ModifySite(2, "new.com", 100, 50, "home.asp,index.htm", "bob")
+r = o.MODIFYSITE(2, "new.com", 100, 50, "home.asp,index.htm", "bob")
 Expect r, True, "ModifySite"
 ExpectNoErrorPage "ModifySite"
 Set site = GetObject(Host & "2")
@@ -117,7 +132,7 @@ Expect site.AnonymousUserName, "WEBHOST\Tarn_bob", "AnonymousUserName stays"
 
 ' --- SiteStatus: stop, start, a missing site ----------------------------------------
 Test.NewResponse
-Expect o.SiteStatus(2, False), True, "SiteStatus stop"
+Expect o.sitestatus(2, False), True, "SiteStatus stop"
 ExpectNoErrorPage "SiteStatus stop"
 Expect GetObject(Host & "2").ServerState, CLng(4), "ServerState after stop"
 Expect o.SiteStatus("2", True), True, "SiteStatus start"
@@ -129,7 +144,7 @@ Test.NewResponse
 
 ' --- DefaultDoc, both arguments by reference ----------------------------------------
 n = 2 : d = "default.asp,index.htm"
-Expect o.DefaultDoc(n, d), True, "DefaultDoc"
+Expect o.defaultDOC(n, d), True, "DefaultDoc"
 ExpectNoErrorPage "DefaultDoc"
 Expect n, 2, "DefaultDoc leaves the site number"
 Expect d, "default.asp,index.htm", "DefaultDoc leaves the documents"
@@ -138,7 +153,7 @@ Expect root.DefaultDoc, "default.asp,index.htm", "root DefaultDoc after DefaultD
 Expect root.EnableDefaultDoc, True, "root EnableDefaultDoc after DefaultDoc"
 
 ' --- DeleteSite ----------------------------------------------------------------------
-Expect o.DeleteSite(2, Folder), True, "DeleteSite"
+Expect o.DELETEsite(2, Folder), True, "DeleteSite"
 ExpectNoErrorPage "DeleteSite"
 Expect BindError(Host & "2"), CLng(&H80070003), "site 2 after DeleteSite"
 Expect BindError(Host & "2/Root"), CLng(&H80070003), "root of site 2 after DeleteSite"
@@ -150,10 +165,10 @@ Expect BindError(Host & "1"), CLng(0), "the default web site stays"
 
 ' The site number is free again.
 Test.NewResponse
-r = o.CreateSite("bob", Folder, "bob.com", -1, -1, "Tarn_bob", "index.htm")
+r = o.createSITE("bob", Folder, "bob.com", -1, -1, "Tarn_bob", "index.htm")
 Expect r, "2:True", "CreateSite after DeleteSite"
 ExpectNoErrorPage "CreateSite after DeleteSite"
-Expect o.DeleteSite(2, Folder), True, "DeleteSite again"
+Expect o.DELETEsite(2, Folder), True, "DeleteSite again"
 ExpectNoErrorPage "DeleteSite again"
 Test.Log "site cycle: " & checks & " checks"
 %>
