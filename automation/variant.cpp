@@ -12,7 +12,7 @@
 namespace tarnwick::automation {
 
 namespace {
-constexpr std::string_view kTypeNames[] = {"Empty", "Null",   "Boolean", "Integer", "Long",
+constexpr std::string_view kTypeNames[] = {"Empty",  "Null",   "Boolean", "Integer", "Long",
                                            "Single", "Double", "String",  "Object",  "Array"};
 }
 

@@ -58,7 +58,8 @@ Variant typedValue(const json& document, const ObjectResolver& objects) {
     auto name = document.at("type");
     if (!name.is_string()) throw ValueFormatError("\"type\" must be a string");
     auto type = typeFromName(name.get<std::string>());
-    if (!type) throw ValueFormatError("unknown automation type \"" + name.get<std::string>() + "\"");
+    if (!type)
+        throw ValueFormatError("unknown automation type \"" + name.get<std::string>() + "\"");
     static const json kNone;
     const json& value = document.contains("value") ? document.at("value") : kNone;
     switch (*type) {

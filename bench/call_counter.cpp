@@ -37,7 +37,8 @@ Variant wrap(Variant value, const std::shared_ptr<CallCounts>& counts) {
     if (value.type() == automation::VarType::Object) return wrapObject(value.object(), counts);
     if (value.type() == automation::VarType::Array) {
         for (auto& item : value.array()) {
-            if (item.type() == automation::VarType::Object) item = wrapObject(item.object(), counts);
+            if (item.type() == automation::VarType::Object)
+                item = wrapObject(item.object(), counts);
         }
     }
     return value;
@@ -45,7 +46,8 @@ Variant wrap(Variant value, const std::shared_ptr<CallCounts>& counts) {
 
 class CountingDirectory : public platform::Directory {
 public:
-    CountingDirectory(std::shared_ptr<platform::Directory> inner, std::shared_ptr<CallCounts> counts)
+    CountingDirectory(std::shared_ptr<platform::Directory> inner,
+                      std::shared_ptr<CallCounts> counts)
         : inner_(std::move(inner)), counts_(std::move(counts)) {}
 
     ObjectRef bind(std::string_view path) override {
@@ -103,7 +105,8 @@ public:
                 uint32_t length) override {
         return count(), inner_->AddAce(acl, revision, start, aces, length);
     }
-    bool AddAccessAllowedAce(void* acl, uint32_t revision, uint32_t mask, const void* sid) override {
+    bool AddAccessAllowedAce(void* acl, uint32_t revision, uint32_t mask,
+                             const void* sid) override {
         return count(), inner_->AddAccessAllowedAce(acl, revision, mask, sid);
     }
     uint32_t GetLengthSid(const void* sid) override { return count(), inner_->GetLengthSid(sid); }

@@ -70,17 +70,18 @@ void prepareSites(embedded::EmbeddedPlatform& platform, int size) {
     for (int number = 2; number <= size; ++number) {
         auto n = std::to_string(number);
         std::string key = "/LM/W3SVC/" + n;
-        keys.push_back({{"path", key},
-                        {"class", "IIsWebServer"},
-                        {"state", 2},
-                        {"properties",
-                         {{"ServerBindings", {":80:site" + n + ".example", ":80:www.site" + n + ".example"}},
-                          {"ServerComment", "Z_SITE" + n + ".EXAMPLE"},
-                          {"AnonymousUserName", "WEBHOST\\Tarn_site" + n},
-                          {"MaxConnections", 4294967295u},
-                          {"MaxBandwidth", 4294967295u},
-                          {"MaxBandwidthBlocked", 4294967295u},
-                          {"LogFileDirectory", "D:\\Web\\site" + n}}}});
+        keys.push_back(
+            {{"path", key},
+             {"class", "IIsWebServer"},
+             {"state", 2},
+             {"properties",
+              {{"ServerBindings", {":80:site" + n + ".example", ":80:www.site" + n + ".example"}},
+               {"ServerComment", "Z_SITE" + n + ".EXAMPLE"},
+               {"AnonymousUserName", "WEBHOST\\Tarn_site" + n},
+               {"MaxConnections", 4294967295u},
+               {"MaxBandwidth", 4294967295u},
+               {"MaxBandwidthBlocked", 4294967295u},
+               {"LogFileDirectory", "D:\\Web\\site" + n}}}});
         keys.push_back({{"path", key + "/ROOT"},
                         {"class", "IIsWebVirtualDir"},
                         {"properties",
@@ -105,8 +106,7 @@ public:
         request.serverVariables = {{"LOCAL_ADDR", "10.0.0.5"}};
         request.siteRoot = platform_.store().settings().masterSiteRoot;
         auto page = std::make_shared<embedded::EmbeddedPage>(
-            platform_.sharedStore(), request,
-            counted ? counting_.objects() : platform_.objects());
+            platform_.sharedStore(), request, counted ? counting_.objects() : platform_.objects());
         tarnwick::component::ControlObject object(counted ? counting_.services()
                                                           : platform_.services());
         object.control().OnStartPage(page);
@@ -155,8 +155,9 @@ std::vector<Row> measure(embedded::EmbeddedPlatform& platform, int size, int rep
             throw std::runtime_error("CreateSite returned " + text);
         }
         int site = size + 1;
-        record(1, bench.run("ModifySite", {site, user + ".example.net", 512, 100, "index.asp", user},
-                            &result, counted));
+        record(1,
+               bench.run("ModifySite", {site, user + ".example.net", 512, 100, "index.asp", user},
+                         &result, counted));
         record(2, bench.run("SiteStatus", {site, false}, &result, counted));
         record(3, bench.run("SiteStatus", {site, true}, &result, counted));
         record(4, bench.run("DeleteSite", {site, folder}, &result, counted));
@@ -184,7 +185,8 @@ Options parse(int argc, char** argv) {
         if (arg == "--sizes") {
             options.sizes.clear();
             std::stringstream list(value());
-            for (std::string item; std::getline(list, item, ',');) options.sizes.push_back(std::stoi(item));
+            for (std::string item; std::getline(list, item, ',');)
+                options.sizes.push_back(std::stoi(item));
         } else if (arg == "--repeats") {
             options.repeats = std::max(1, std::stoi(value()));
         } else if (arg == "--memory") {
@@ -197,8 +199,8 @@ Options parse(int argc, char** argv) {
         }
     }
     if (options.state.empty()) {
-        options.state = std::filesystem::temp_directory_path() /
-                        ("tarnwick-bench-" + std::to_string(getpid()));
+        options.state =
+            std::filesystem::temp_directory_path() / ("tarnwick-bench-" + std::to_string(getpid()));
     }
     return options;
 }
@@ -217,8 +219,9 @@ int main(int argc, char** argv) try {
                 "calls", "binds", "members", "objects", "advapi", "sql stmts");
     for (int size : options.sizes) {
         auto folder = options.state / std::to_string(size);
-        auto platform = options.memory ? embedded::EmbeddedPlatform::inMemory(settings)
-                                       : embedded::EmbeddedPlatform::initialize(folder, settings, true);
+        auto platform = options.memory
+                            ? embedded::EmbeddedPlatform::inMemory(settings)
+                            : embedded::EmbeddedPlatform::initialize(folder, settings, true);
         auto prepareStart = Clock::now();
         prepareSites(*platform, size);
         double prepared =
@@ -250,8 +253,8 @@ int main(int argc, char** argv) try {
                         sample.milliseconds <= 50 ? "met" : "MISSED");
         }
         if (results.count(10)) {
-            double ratio = results[10000]["CreateSite"].milliseconds /
-                           results[10]["CreateSite"].milliseconds;
+            double ratio =
+                results[10000]["CreateSite"].milliseconds / results[10]["CreateSite"].milliseconds;
             std::printf("  CreateSite 10000 / 10 = %.1f  %s (5)\n", ratio,
                         ratio <= 5 ? "met" : "MISSED");
         }

@@ -67,33 +67,39 @@ int main(int argc, char** argv) {
         "Run one ASP page given as JSON on standard input (or --input) and print the result as "
         "JSON. Exit code 0 when the page ran, whatever the component reported.");
     std::string inputFile;
-    page->add_option("--input", inputFile, "Read the page from this file instead of standard input");
+    page->add_option("--input", inputFile,
+                     "Read the page from this file instead of standard input");
 
     auto* platform = app.add_subcommand("platform", "Manage the embedded platform's state");
     platform->require_subcommand(1);
     auto* init = platform->add_subcommand(
-        "init", "Make a fresh embedded platform: the default web site, the built-in accounts, "
-                "the drives and the master control site's templates");
+        "init",
+        "Make a fresh embedded platform: the default web site, the built-in accounts, "
+        "the drives and the master control site's templates");
     embedded::PlatformSettings settings;
     bool replace = false;
     init->add_option("--computer", settings.computerName, "The computer's name")->required();
-    init->add_option("--iis", settings.iisVersion, "IIS version: 5 (Windows 2000) or 6 (Windows 2003)")
+    init->add_option("--iis", settings.iisVersion,
+                     "IIS version: 5 (Windows 2000) or 6 (Windows 2003)")
         ->check(CLI::IsMember({5, 6}))
         ->capture_default_str();
     init->add_option("--code-page", settings.codePage, "ANSI code page of the system")
         ->capture_default_str();
-    init->add_option("--drives", settings.drives, "Drive letters of the machine")->capture_default_str();
+    init->add_option("--drives", settings.drives, "Drive letters of the machine")
+        ->capture_default_str();
     init->add_option("--master-site", settings.masterSiteRoot,
                      "Folder of the master control site (its Template folder seeds new sites)")
         ->capture_default_str();
     init->add_flag("--force", replace, "Replace an existing platform in the folder");
 
     auto* dump = platform->add_subcommand(
-        "dump", "Print the whole platform state as JSON: settings, metabase, accounts, files with "
-                "their DACLs, sessions and faults");
+        "dump",
+        "Print the whole platform state as JSON: settings, metabase, accounts, files with "
+        "their DACLs, sessions and faults");
     auto* load = platform->add_subcommand(
-        "load", "Replace the platform state with a JSON document (standard input or --input); all "
-                "or nothing: a document with an error changes nothing");
+        "load",
+        "Replace the platform state with a JSON document (standard input or --input); all "
+        "or nothing: a document with an error changes nothing");
     std::string loadFile;
     load->add_option("--input", loadFile, "Read the document from this file");
 

@@ -185,21 +185,26 @@ void addSiteCommands(CLI::App& app, std::function<std::filesystem::path()> folde
     auto addLook = [&](CLI::App* command) {
         command->add_flag("--show-ip", options->showIp,
                           "Bind to the server's own address as well as the host name");
-        command->add_option("--local-addr", options->localAddress,
-                            "The server address a request arrives on (LOCAL_ADDR)")
+        command
+            ->add_option("--local-addr", options->localAddress,
+                         "The server address a request arrives on (LOCAL_ADDR)")
             ->capture_default_str();
     };
 
-    auto* create = site->add_subcommand("create", "Create a hosted site with its account and folder");
-    create->add_option("--user", options->user, "Customer's user name (account Tarn_<user>)")->required();
+    auto* create =
+        site->add_subcommand("create", "Create a hosted site with its account and folder");
+    create->add_option("--user", options->user, "Customer's user name (account Tarn_<user>)")
+        ->required();
     create->add_option("--path", options->path, "Site folder, e.g. D:\\Web\\bob")->required();
-    create->add_option("--domain", options->domain, "Host name; www.<domain> is bound too")->required();
+    create->add_option("--domain", options->domain, "Host name; www.<domain> is bound too")
+        ->required();
     create->add_option("--connections", options->connections, "Connection limit, -1 for none")
         ->capture_default_str();
     create->add_option("--bandwidth", options->bandwidth, "KB/s from 0 to 1024, -1 for none")
         ->capture_default_str();
     create->add_option("--pool", options->pool, "Application pool (IIS 6); default Tarn_<user>");
-    create->add_option("--cpu", options->cpu, "CPU limit in percent (IIS 5)")->capture_default_str();
+    create->add_option("--cpu", options->cpu, "CPU limit in percent (IIS 5)")
+        ->capture_default_str();
     create->add_option("--docs", options->docs, "Default documents, comma separated")
         ->capture_default_str();
     addLook(create);
@@ -210,9 +215,9 @@ void addSiteCommands(CLI::App& app, std::function<std::filesystem::path()> folde
                         : numberOrText(options->cpu);
         auto outcome = runOperation(
             *platform, *options,
-            call("CreateSite", {options->user, options->path, options->domain,
-                                numberOrText(options->connections),
-                                numberOrText(options->bandwidth), pool, options->docs}));
+            call("CreateSite",
+                 {options->user, options->path, options->domain, numberOrText(options->connections),
+                  numberOrText(options->bandwidth), pool, options->docs}));
         exitCode = outcome.exitCode;
         if (exitCode != 0) return;
         const auto& result = resultOf(outcome);
@@ -228,10 +233,12 @@ void addSiteCommands(CLI::App& app, std::function<std::filesystem::path()> folde
                   << (value.ends_with(":True") ? ", started" : ", not started") << "\n";
     });
 
-    auto* modify = site->add_subcommand("modify", "Change a site's host name, limits and documents");
+    auto* modify =
+        site->add_subcommand("modify", "Change a site's host name, limits and documents");
     modify->add_option("site", options->siteNumber, "Site number")->required();
     modify->add_option("--domain", options->domain, "New host name")->required();
-    modify->add_option("--user", options->user, "The site's user name (recognises its own bindings)")
+    modify
+        ->add_option("--user", options->user, "The site's user name (recognises its own bindings)")
         ->required();
     modify->add_option("--connections", options->connections, "Connection limit, -1 for none")
         ->capture_default_str();
@@ -245,23 +252,26 @@ void addSiteCommands(CLI::App& app, std::function<std::filesystem::path()> folde
         auto outcome = runOperation(
             *platform, *options,
             call("ModifySite", {numberOrText(options->siteNumber), options->domain,
-                                numberOrText(options->bandwidth), numberOrText(options->connections),
-                                options->docs, options->user}));
+                                numberOrText(options->bandwidth),
+                                numberOrText(options->connections), options->docs, options->user}));
         exitCode = outcome.exitCode;
         if (exitCode == 0) std::cout << "Changed site " << options->siteNumber << "\n";
     });
 
     for (const char* verb : {"start", "stop"}) {
-        auto* command = site->add_subcommand(verb, std::string(verb == std::string("start") ? "Start" : "Stop") + " a site");
+        auto* command = site->add_subcommand(
+            verb, std::string(verb == std::string("start") ? "Start" : "Stop") + " a site");
         command->add_option("site", options->siteNumber, "Site number")->required();
         command->callback([open, options, &exitCode, verb] {
             auto platform = open();
             bool start = std::string(verb) == "start";
-            auto outcome = runOperation(*platform, *options,
-                                        call("SiteStatus", {numberOrText(options->siteNumber), start}));
+            auto outcome =
+                runOperation(*platform, *options,
+                             call("SiteStatus", {numberOrText(options->siteNumber), start}));
             exitCode = outcome.exitCode;
             if (exitCode == 0) {
-                std::cout << (start ? "Started" : "Stopped") << " site " << options->siteNumber << "\n";
+                std::cout << (start ? "Started" : "Stopped") << " site " << options->siteNumber
+                          << "\n";
             }
         });
     }
@@ -271,8 +281,9 @@ void addSiteCommands(CLI::App& app, std::function<std::filesystem::path()> folde
     docs->add_option("documents", options->docs, "Default documents, comma separated")->required();
     docs->callback([open, options, &exitCode] {
         auto platform = open();
-        auto outcome = runOperation(*platform, *options,
-                                    call("DefaultDoc", {numberOrText(options->siteNumber), options->docs}));
+        auto outcome =
+            runOperation(*platform, *options,
+                         call("DefaultDoc", {numberOrText(options->siteNumber), options->docs}));
         exitCode = outcome.exitCode;
         if (exitCode != 0) return;
         if (resultOf(outcome)["value"] != true) {
@@ -286,11 +297,13 @@ void addSiteCommands(CLI::App& app, std::function<std::filesystem::path()> folde
 
     auto* remove = site->add_subcommand("delete", "Delete a site, its account and its folder");
     remove->add_option("site", options->siteNumber, "Site number")->required();
-    remove->add_option("--path", options->path, "The site's folder, removed with its content")->required();
+    remove->add_option("--path", options->path, "The site's folder, removed with its content")
+        ->required();
     remove->callback([open, options, &exitCode] {
         auto platform = open();
-        auto outcome = runOperation(*platform, *options,
-                                    call("DeleteSite", {numberOrText(options->siteNumber), options->path}));
+        auto outcome =
+            runOperation(*platform, *options,
+                         call("DeleteSite", {numberOrText(options->siteNumber), options->path}));
         exitCode = outcome.exitCode;
         if (exitCode == 0) std::cout << "Deleted site " << options->siteNumber << "\n";
     });

@@ -53,7 +53,8 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     const std::string siteBinding = binding(err, HostDomain, "");
     auto children = err.attempt([&] { return toolkit::childrenOf(*service); });
     for (const auto& child : children.value_or(std::vector<automation::ObjectRef>{})) {
-        if (!ifThen(err, [&] { return automation::toText(child->get("Class")) == "IIsWebServer"; })) {
+        if (!ifThen(err,
+                    [&] { return automation::toText(child->get("Class")) == "IIsWebServer"; })) {
             continue;
         }
         auto bindings = err.attempt([&] { return child->get("ServerBindings"); });
@@ -71,7 +72,9 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     automation::ObjectRef site;
     for (int failedCreates = 0; !site; ++siteNumber) {
         err.clear();
-        bindStep(err, [&] { return "IIS://" + computerName() + "/w3svc/" + std::to_string(siteNumber); });
+        bindStep(err, [&] {
+            return "IIS://" + computerName() + "/w3svc/" + std::to_string(siteNumber);
+        });
         if (!err.isSet()) continue;
         err.clear();
         site = toolkit::objectStep(err, [&] {
@@ -118,8 +121,11 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     };
     put("ServerBindings", bindings);
     put("ServerSize", 1);
-    err.attempt([&] { use(site).put("ServerComment", "Z_" + automation::toUpperAscii(concatText(HostDomain))); });
-    err.attempt([&] { use(site).put("AnonymousUserName", computerName() + "\\" + account.string()); });
+    err.attempt([&] {
+        use(site).put("ServerComment", "Z_" + automation::toUpperAscii(concatText(HostDomain)));
+    });
+    err.attempt(
+        [&] { use(site).put("AnonymousUserName", computerName() + "\\" + account.string()); });
     put("AnonymousUserPass", password);
     put("KeyType", "IIsWebServer");
     put("FrontPageWeb", false);
@@ -127,7 +133,8 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     writeConnections(err, site, HostIIS);
     if (!windows2003) {
         put("CpuLimitsEnabled", true);
-        err.attempt([&] { use(site).put("CpuLimitLogEvent", automation::toNumber(HostPool) * 1000); });
+        err.attempt(
+            [&] { use(site).put("CpuLimitLogEvent", automation::toNumber(HostPool) * 1000); });
     }
     put("LogType", 0);
     put("LogFileDirectory", HostPath);
@@ -136,7 +143,9 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     err.attempt([&] { use(site).call("SetInfo"); });
 
     // 14. - 16. The root directory.
-    auto root = toolkit::objectStep(err, [&] { return use(site).call("Create", {"IIsWebVirtualDir", "ROOT"}); });
+    auto root = toolkit::objectStep(err, [&] {
+        return use(site).call("Create", {"IIsWebVirtualDir", "ROOT"});
+    });
     auto putRoot = [&](std::string_view name, const Variant& value) {
         err.attempt([&] { use(root).put(name, value); });
     };
@@ -157,7 +166,8 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     putRoot("AppFriendlyName", "应用程序");
     err.attempt([&] { use(root).call("AppCreate", {0}); });
     err.attempt([&] {
-        use(root).put("HttpErrors", Variant::Array{"404,0,FILE," + concatText(HostPath) + "\\404.htm"});
+        use(root).put("HttpErrors",
+                      Variant::Array{"404,0,FILE," + concatText(HostPath) + "\\404.htm"});
     });
     putRoot("AspScriptErrorSentToBrowser", false);
     putRoot("AspScriptErrorMessage",
@@ -174,9 +184,8 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
 
     // 18. Start the site; the result is fixed from here on.
     err.clear();
-    auto started = bindStep(err, [&] {
-        return "IIS://" + computerName() + "/W3SVC/" + std::to_string(siteNumber);
-    });
+    auto started = bindStep(
+        err, [&] { return "IIS://" + computerName() + "/W3SVC/" + std::to_string(siteNumber); });
     err.attempt([&] { use(started).call("Start"); });
     const std::string result = std::to_string(siteNumber) + (err.isSet() ? ":False" : ":True");
 
@@ -186,17 +195,20 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     if (automation::trimBlanks(indexName).empty()) indexName = "Index.Html";
 
     // 20., 21. Copy the master control site's templates; failures are not reported.
-    auto fso = toolkit::objectStep(err, [&] {
-        return Variant(server().createObject("Scripting.FileSystemObject"));
-    });
+    auto fso = toolkit::objectStep(
+        err, [&] { return Variant(server().createObject("Scripting.FileSystemObject")); });
     const std::string folder = concatText(HostPath);
     err.attempt([&] {
-        use(fso).call("copyfile", {server().mapPath("/Template/Index.htm"), folder + "\\" + indexName, true});
+        use(fso).call("copyfile",
+                      {server().mapPath("/Template/Index.htm"), folder + "\\" + indexName, true});
     });
     err.attempt([&] {
-        use(fso).call("copyfile", {server().mapPath("/Template/Error.htm"), folder + "\\404.htm", true});
+        use(fso).call("copyfile",
+                      {server().mapPath("/Template/Error.htm"), folder + "\\404.htm", true});
     });
-    err.attempt([&] { use(fso).call("copyfolder", {server().mapPath("/Template/Other"), folder, true}); });
+    err.attempt([&] {
+        use(fso).call("copyfolder", {server().mapPath("/Template/Other"), folder, true});
+    });
 
     // 22.
     return result;

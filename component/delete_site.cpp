@@ -26,7 +26,8 @@ bool Control::DeleteSite(const Variant& SiteNum, const Variant& SitePath) {
     ErrorState err;
 
     // 3.
-    auto site = bindStep(err, [&] { return "IIS://" + computerName() + "/W3SVC/" + concatText(SiteNum); });
+    auto site =
+        bindStep(err, [&] { return "IIS://" + computerName() + "/W3SVC/" + concatText(SiteNum); });
     if (err.isSet()) {
         ShowErr(messages::kNoSuchSite);
         return false;
@@ -47,11 +48,11 @@ bool Control::DeleteSite(const Variant& SiteNum, const Variant& SitePath) {
     err.attempt([&] { DeleteNtUser(account); });
 
     // 7. - 9. The folder with everything in it; a second attempt when it survives.
-    auto fso = toolkit::objectStep(err, [&] {
-        return Variant(server().createObject("Scripting.FileSystemObject"));
-    });
+    auto fso = toolkit::objectStep(
+        err, [&] { return Variant(server().createObject("Scripting.FileSystemObject")); });
     err.attempt([&] { use(fso).call("DeleteFolder", {SitePath, true}); });
-    if (ifThen(err, [&] { return automation::toBoolean(use(fso).call("folderexists", {SitePath})); })) {
+    if (ifThen(err,
+               [&] { return automation::toBoolean(use(fso).call("folderexists", {SitePath})); })) {
         err.attempt([&] {
             auto folder = use(fso).call("getfolder", {SitePath});
             automation::objectOf(folder).call("DELETE", {true});

@@ -36,7 +36,8 @@ std::string escapeAlertText(std::string_view message) {
             continue;
         }
         // U+2028 and U+2029 end a line inside a script string: E2 80 A8 / A9 in UTF-8.
-        if (c == 0xE2 && i + 2 < message.size() && static_cast<unsigned char>(message[i + 1]) == 0x80 &&
+        if (c == 0xE2 && i + 2 < message.size() &&
+            static_cast<unsigned char>(message[i + 1]) == 0x80 &&
             (static_cast<unsigned char>(message[i + 2]) == 0xA8 ||
              static_cast<unsigned char>(message[i + 2]) == 0xA9)) {
             out += static_cast<unsigned char>(message[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";
@@ -51,8 +52,8 @@ std::string escapeAlertText(std::string_view message) {
 namespace {
 constexpr std::string_view kPageStart = "<script>alert('";
 std::string banner() {
-    return "\\n\\n程序名称: " + std::string(product::kNameAndVersion) + "\\n官方网站: " +
-           std::string(product::kWebAddress) + "');history.back();</Script>";
+    return "\\n\\n程序名称: " + std::string(product::kNameAndVersion) +
+           "\\n官方网站: " + std::string(product::kWebAddress) + "');history.back();</Script>";
 }
 }  // namespace
 
@@ -73,7 +74,8 @@ std::optional<std::string> errorPageMessage(std::string_view page) {
             case 't': message += '\t'; break;
             case 'x':
                 if (i + 2 < body.size()) {
-                    message += static_cast<char>(std::stoi(std::string(body.substr(i + 1, 2)), nullptr, 16));
+                    message += static_cast<char>(
+                        std::stoi(std::string(body.substr(i + 1, 2)), nullptr, 16));
                     i += 2;
                 }
                 break;

@@ -37,7 +37,8 @@ platform::Advapi32& Control::advapi32() const { return service(services_.advapi3
 platform::RandomSource& Control::random() const { return service(services_.random); }
 platform::AnsiCodePage& Control::ansi() const { return service(services_.ansi); }
 
-void Control::OnStartPage(const std::shared_ptr<platform::ScriptingContext>& PassedScriptingContext) {
+void Control::OnStartPage(
+    const std::shared_ptr<platform::ScriptingContext>& PassedScriptingContext) {
     // 1. Keep the context. 2. Take its objects in this order; a refused one
     // ends the call with its error, the ones taken before it stay set.
     context_ = PassedScriptingContext;

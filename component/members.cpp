@@ -12,14 +12,14 @@ constexpr Parameter kOnStartPage[] = {
     {"PassedScriptingContext", ValueType::ScriptingContext, true}};
 constexpr Parameter kShowErr[] = {{"Str", ValueType::Variant, false}};
 constexpr Parameter kCreateSite[] = {
-    {"HostUser", ValueType::Variant, false}, {"HostPath", ValueType::Variant, false},
+    {"HostUser", ValueType::Variant, false},   {"HostPath", ValueType::Variant, false},
     {"HostDomain", ValueType::Variant, false}, {"HostIIS", ValueType::Variant, false},
-    {"HostBand", ValueType::Variant, false}, {"HostPool", ValueType::Variant, false},
+    {"HostBand", ValueType::Variant, false},   {"HostPool", ValueType::Variant, false},
     {"HostDoc", ValueType::Variant, false}};
 constexpr Parameter kModifySite[] = {
-    {"SiteSN", ValueType::Variant, false}, {"NewDomain", ValueType::Variant, false},
+    {"SiteSN", ValueType::Variant, false},  {"NewDomain", ValueType::Variant, false},
     {"NewBand", ValueType::Variant, false}, {"NewIIS", ValueType::Variant, false},
-    {"NewDoc", ValueType::Variant, false}, {"UserName", ValueType::Variant, false}};
+    {"NewDoc", ValueType::Variant, false},  {"UserName", ValueType::Variant, false}};
 constexpr Parameter kDefaultDoc[] = {{"SiteNum", ValueType::Variant, true},
                                      {"Doc", ValueType::Variant, true}};
 constexpr Parameter kDeleteSite[] = {{"SiteNum", ValueType::Variant, false},
@@ -29,9 +29,10 @@ constexpr Parameter kSiteStatus[] = {{"SiteNum", ValueType::Variant, false},
 constexpr Parameter kChkFolder[] = {{"sFolder", ValueType::Variant, false}};
 constexpr Parameter kAddUserToGroup[] = {{"strUsername", ValueType::Variant, false},
                                          {"strGroupname", ValueType::Variant, false}};
-constexpr Parameter kCreateNtUser[] = {
-    {"UserName", ValueType::Variant, false}, {"PassWord", ValueType::Variant, false},
-    {"FullName", ValueType::Variant, false}, {"Info", ValueType::Variant, false}};
+constexpr Parameter kCreateNtUser[] = {{"UserName", ValueType::Variant, false},
+                                       {"PassWord", ValueType::Variant, false},
+                                       {"FullName", ValueType::Variant, false},
+                                       {"Info", ValueType::Variant, false}};
 constexpr Parameter kDeleteNtUser[] = {{"UserName", ValueType::Variant, false}};
 constexpr Parameter kRndStr[] = {{"StrLen", ValueType::Variant, false}};
 constexpr Parameter kCreatePool[] = {{"AppName", ValueType::Variant, false}};

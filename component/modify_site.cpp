@@ -26,7 +26,8 @@ bool Control::ModifySite(const Variant& SiteSN, const Variant& NewDomain, const 
     ErrorState err;
 
     // 3.
-    auto site = bindStep(err, [&] { return "IIS://" + computerName() + "/W3SVC/" + concatText(SiteSN); });
+    auto site =
+        bindStep(err, [&] { return "IIS://" + computerName() + "/W3SVC/" + concatText(SiteSN); });
     if (err.isSet()) {
         ShowErr(messages::kCannotReachIis);
         return false;
@@ -41,12 +42,14 @@ bool Control::ModifySite(const Variant& SiteSN, const Variant& NewDomain, const 
     // recognised by its anonymous user.
     auto children = err.attempt([&] { return toolkit::childrenOf(use(service)); });
     for (const auto& child : children.value_or(std::vector<automation::ObjectRef>{})) {
-        if (!ifThen(err, [&] { return automation::toText(child->get("Class")) == "IIsWebServer"; })) {
+        if (!ifThen(err,
+                    [&] { return automation::toText(child->get("Class")) == "IIsWebServer"; })) {
             continue;
         }
         auto bindings = err.attempt([&] { return child->get("ServerBindings"); });
         auto anonymous = err.attempt([&] { return child->get("AnonymousUserName"); });
-        auto ownUser = err.attempt([&] { return computerName() + "\\Tarn_" + concatText(UserName); });
+        auto ownUser =
+            err.attempt([&] { return computerName() + "\\Tarn_" + concatText(UserName); });
         if (anonymous && ownUser && concatText(*anonymous) == *ownUser) continue;
         if (!bindings) continue;
         for (const auto& entry : bindingEntries(*bindings)) {
@@ -68,7 +71,8 @@ bool Control::ModifySite(const Variant& SiteSN, const Variant& NewDomain, const 
     // 7. - 11.
     Variant::Array bindings{binding(err, NewDomain, ""), binding(err, NewDomain, "www.")};
     err.attempt([&] { use(site).put("ServerBindings", bindings); });
-    err.attempt([&] { use(site).put("ServerComment", automation::toUpperAscii(concatText(NewDomain))); });
+    err.attempt(
+        [&] { use(site).put("ServerComment", automation::toUpperAscii(concatText(NewDomain))); });
     writeBandwidth(err, site, NewBand);
     writeConnections(err, site, NewIIS);
     err.attempt([&] { use(site).put("EnableDefaultDoc", true); });

@@ -1,7 +1,8 @@
 // Shared steps of the site members: directory binding and site bindings.
+#include "component/site_paths.h"
+
 #include "automation/text.h"
 #include "component/control.h"
-#include "component/site_paths.h"
 #include "toolkit/steps.h"
 
 namespace tarnwick::component {
@@ -16,13 +17,12 @@ std::string Control::binding(automation::ErrorState& err, const Variant& domain,
     std::string result;
     if (toolkit::ifThen(err, [&] { return automation::toBoolean(showIP_); })) {
         err.attempt([&] {
-            result = automation::concatText(request().serverVariable("LOCAL_ADDR")) + ":80:" +
-                     std::string(hostPrefix) + automation::concatText(domain);
+            result = automation::concatText(request().serverVariable("LOCAL_ADDR")) +
+                     ":80:" + std::string(hostPrefix) + automation::concatText(domain);
         });
     } else {
-        err.attempt([&] {
-            result = ":80:" + std::string(hostPrefix) + automation::concatText(domain);
-        });
+        err.attempt(
+            [&] { result = ":80:" + std::string(hostPrefix) + automation::concatText(domain); });
     }
     return result;
 }
@@ -59,7 +59,8 @@ bool isRemovableSiteFolder(std::string_view path) {
     bool letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
     if (!letter || text[1] != ':' || text[2] != '\\') return false;
     auto elements = automation::split(std::string_view(text).substr(3), "\\");
-    if (!elements.empty() && elements.back().empty()) elements.pop_back();  // one trailing separator
+    if (!elements.empty() && elements.back().empty())
+        elements.pop_back();  // one trailing separator
     if (elements.empty()) return false;
     for (const auto& element : elements) {
         // An empty name here is "", ".", ".." or only blanks and dots: the

@@ -31,7 +31,8 @@ bool Control::SiteStatus(const Variant& SiteNum, const Variant& DoWhat) {
     server();  // outside the page: error 91, before anything is tried
     ErrorState err;
     auto site = objectStep(err, [&] {
-        return Variant(directory().bind("IIS://" + computerName() + "/W3SVC/" + concatText(SiteNum)));
+        return Variant(
+            directory().bind("IIS://" + computerName() + "/W3SVC/" + concatText(SiteNum)));
     });
     if (err.isSet()) {
         ShowErr(std::string(messages::kCannotComplete) + automation::hexNumber(err.number()));

@@ -51,8 +51,8 @@ Variant Control::CreateNtUser(const Variant& UserName, const Variant& PassWord,
     ChkUser();
     server();
     return quietly([&] {
-        return toolkit::CreateNtUser(directory(), [this] { return computerName(); }, UserName,
-                                     PassWord, FullName, Info);
+        return toolkit::CreateNtUser(
+            directory(), [this] { return computerName(); }, UserName, PassWord, FullName, Info);
     });
 }
 
@@ -60,8 +60,8 @@ bool Control::AddUserToGroup(const Variant& strUsername, const Variant& strGroup
     ChkUser();
     server();
     return quietly([&] {
-        return toolkit::AddUserToGroup(directory(), [this] { return computerName(); }, strUsername,
-                                       strGroupname);
+        return toolkit::AddUserToGroup(
+            directory(), [this] { return computerName(); }, strUsername, strGroupname);
     });
 }
 
@@ -69,7 +69,8 @@ Variant Control::DeleteNtUser(const Variant& UserName) {
     ChkUser();
     server();
     return quietly([&] {
-        return toolkit::DeleteNtUser(directory(), [this] { return computerName(); }, UserName);
+        return toolkit::DeleteNtUser(
+            directory(), [this] { return computerName(); }, UserName);
     });
 }
 
@@ -85,7 +86,8 @@ bool Control::ChkFolder(const Variant& sFolder) {
 Variant Control::CreatePool(const Variant& AppName) {
     server();
     quietly([&] {
-        toolkit::CreatePool(directory(), [this] { return computerName(); }, AppName);
+        toolkit::CreatePool(
+            directory(), [this] { return computerName(); }, AppName);
         return true;
     });
     return {};

@@ -39,9 +39,7 @@ bool servUConfigurationReadable(SetupSystem& system, const std::string& folder) 
 
 }  // namespace
 
-void SetupForm::ShowErr(std::string_view message) {
-    view_.setCaption(message);
-}
+void SetupForm::ShowErr(std::string_view message) { view_.setCaption(message); }
 
 void SetupForm::Form_Load() {
     view_.setCaption(messages::kWindowCaption);
@@ -99,35 +97,18 @@ void SetupForm::Command2_Click() {
     if (chosen) fields.Text5 = TrimAtNull(*chosen);
 }
 
-bool SetupForm::Command3_Click() {
-    return Uninstall(system_, view_);
-}
+bool SetupForm::Command3_Click() { return Uninstall(system_, view_); }
 
 void SetupForm::Label_Click(int label) {
     switch (label) {
-        case 2:
-            view_.messageBox(messages::kDomainHelp);
-            break;
-        case 3:
-            view_.messageBox(messages::kFolderHelp);
-            break;
-        case 4:
-            view_.messageBox(messages::kPoolHelp);
-            break;
-        case 5:
-            view_.messageBox(messages::kServUHelp);
-            break;
-        case 6:
-            view_.shellExecute("open", messages::kMakerAddress, "", "", kShowNormally);
-            break;
-        case 7:
-            view_.messageBox(messages::kDatabaseHelp);
-            break;
-        case 8:
-            view_.messageBox(messages::kDataSourceHelp);
-            break;
-        default:
-            break;  // Label1 has no click action
+        case 2: view_.messageBox(messages::kDomainHelp); break;
+        case 3: view_.messageBox(messages::kFolderHelp); break;
+        case 4: view_.messageBox(messages::kPoolHelp); break;
+        case 5: view_.messageBox(messages::kServUHelp); break;
+        case 6: view_.shellExecute("open", messages::kMakerAddress, "", "", kShowNormally); break;
+        case 7: view_.messageBox(messages::kDatabaseHelp); break;
+        case 8: view_.messageBox(messages::kDataSourceHelp); break;
+        default: break;  // Label1 has no click action
     }
 }
 

@@ -25,7 +25,7 @@ struct FormFields {
 inline constexpr size_t kMaxDomainLength = 14;
 
 class SetupForm {
-  public:
+public:
     SetupForm(SetupSystem& system, FormView& view) : system_(system), view_(view) {}
 
     FormFields fields;
@@ -45,7 +45,7 @@ class SetupForm {
     // The status display.
     void ShowErr(std::string_view message);
 
-  private:
+private:
     // The first failing input check's message, shown in the status display.
     std::optional<std::string_view> inputError() const;
 

@@ -22,7 +22,7 @@ inline constexpr uint32_t kOnlyFileSystemFolders = 0x0001;
 inline constexpr int kShowNormally = 5;
 
 class FormView {
-  public:
+public:
     virtual ~FormView() = default;
 
     virtual void setCaption(std::string_view text) = 0;

@@ -25,7 +25,7 @@ inline constexpr int kMinimizedFocus = 2;  // vbMinimizedFocus
 inline constexpr int kNormalNoFocus = 4;   // vbNormalNoFocus
 
 class SetupSystem {
-  public:
+public:
     virtual ~SetupSystem() = default;
 
     virtual platform::Directory& directory() = 0;

@@ -47,8 +47,7 @@ TEST(VariantComparison, EmptyStringTestIsMadeOnTheText) {
     EXPECT_FALSE(equalsEmptyString(false));
     EXPECT_FALSE(equalsEmptyString(" "));
     EXPECT_FALSE(equalsEmptyString(Variant::null()));
-    EXPECT_EQ(errorOf([] { equalsEmptyString(Variant(Variant::Array{})); }),
-              errors::kTypeMismatch);
+    EXPECT_EQ(errorOf([] { equalsEmptyString(Variant(Variant::Array{})); }), errors::kTypeMismatch);
 }
 
 TEST(VariantComparison, SystemComparesWithTextExactly) {
@@ -129,19 +128,17 @@ TEST(VariantJson, PlainFormsMapToTheirAutomationTypes) {
 
 TEST(VariantJson, TypedFormsRoundTripWithTheirType) {
     using nlohmann::json;
-    for (const Variant& value :
-         {Variant(), Variant::null(), Variant(true), Variant::integer(5), Variant(5),
-          Variant::single(1.5f), Variant(2.25), Variant("文字"),
-          Variant(Variant::Array{Variant::integer(1), "x"})}) {
+    for (const Variant& value : {Variant(), Variant::null(), Variant(true), Variant::integer(5),
+                                 Variant(5), Variant::single(1.5f), Variant(2.25), Variant("文字"),
+                                 Variant(Variant::Array{Variant::integer(1), "x"})}) {
         EXPECT_EQ(variantFromJson(variantToJson(value)), value) << variantToJson(value).dump();
     }
     EXPECT_EQ(variantFromJson(json::parse(R"({"type": "integer", "value": 5})")),
               Variant::integer(5));
-    for (const char* bad : {R"({"type": "Integer", "value": 40000})",
-                            R"({"type": "Long", "value": 1.5})", R"({"type": "Currency"})",
-                            R"({"type": "Boolean", "value": 1})", R"({"value": 1})",
-                            R"({"type": "Object", "value": "x"})",
-                            R"({"type": "Single", "value": 1e300})"}) {
+    for (const char* bad :
+         {R"({"type": "Integer", "value": 40000})", R"({"type": "Long", "value": 1.5})",
+          R"({"type": "Currency"})", R"({"type": "Boolean", "value": 1})", R"({"value": 1})",
+          R"({"type": "Object", "value": "x"})", R"({"type": "Single", "value": 1e300})"}) {
         EXPECT_THROW(variantFromJson(json::parse(bad)), ValueFormatError) << bad;
     }
 }

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/embedded/database.h"
+
+#include <gtest/gtest.h>
 
 namespace tarnwick::platform::embedded {
 namespace {

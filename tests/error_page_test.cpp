@@ -1,7 +1,8 @@
+#include "component/error_page.h"
+
 #include <gtest/gtest.h>
 
 #include "automation/text.h"
-#include "component/error_page.h"
 
 namespace tarnwick::component {
 namespace {
@@ -29,7 +30,10 @@ std::string decodeScriptString(const std::string& body) {
             case 'n': out += '\n'; break;
             case 'r': out += '\r'; break;
             case 't': out += '\t'; break;
-            case 'x': out += static_cast<char>(std::stoi(body.substr(i + 1, 2), nullptr, 16)); i += 2; break;
+            case 'x':
+                out += static_cast<char>(std::stoi(body.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+                break;
             case 'u': {
                 int code = std::stoi(body.substr(i + 1, 4), nullptr, 16);
                 out += static_cast<char>(0xE0 | (code >> 12));
@@ -60,9 +64,10 @@ TEST(ErrorPage, IsTheAlertScriptByteForByte) {
 TEST(ErrorPage, SystemMessagesKeepTheirLineBreakPairs) {
     const std::string status = "无法完成指定操作.\\n\\n错误码: 80070003";
     EXPECT_EQ(messageOf(errorPage(status)), status);
-    EXPECT_EQ(decodeScriptString(messageOf(errorPage(status))), "无法完成指定操作.\n\n错误码: 80070003");
-    for (const char* message :
-         {"参数出错!", "你所要绑定的域名已存在,请改换其他域名!", "站点删除失败", "链接 IIS 出错!"}) {
+    EXPECT_EQ(decodeScriptString(messageOf(errorPage(status))),
+              "无法完成指定操作.\n\n错误码: 80070003");
+    for (const char* message : {"参数出错!", "你所要绑定的域名已存在,请改换其他域名!",
+                                "站点删除失败", "链接 IIS 出错!"}) {
         EXPECT_EQ(messageOf(errorPage(message)), message);
     }
 }

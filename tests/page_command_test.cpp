@@ -26,10 +26,12 @@ TEST_F(PageCommand, KeepsTheLoginAcrossPagesOfOneSession) {
     EXPECT_EQ(second["response"]["redirect"], nullptr);
     EXPECT_EQ(second["response"]["ended"], false);
 
-    auto third = page({{"session", session}, {"calls", {{{"call", "logout"}}, {{"call", "IsAdmin"}}}}});
+    auto third =
+        page({{"session", session}, {"calls", {{{"call", "logout"}}, {{"call", "IsAdmin"}}}}});
     EXPECT_EQ(third["response"]["redirect"], "index.asp");
     EXPECT_EQ(third["response"]["ended"], true);
-    EXPECT_EQ(third["session_values"]["kavro_loginpass"], (json{{"type", "String"}, {"value", ""}}));
+    EXPECT_EQ(third["session_values"]["kavro_loginpass"],
+              (json{{"type", "String"}, {"value", ""}}));
 }
 
 TEST_F(PageCommand, StopsTheCallsOnceTheResponseHasEnded) {
@@ -44,13 +46,12 @@ TEST_F(PageCommand, StopsTheCallsOnceTheResponseHasEnded) {
 }
 
 TEST_F(PageCommand, ReportsAutomationErrorsAndExactTypes) {
-    auto result = page(
-        {{"calls",
-          {{{"put", "System"}, {"value", {{"type", "Integer"}, {"value", 2003}}}},
-           {{"get", "System"}},
-           {{"put", "IsChkUser"}, {"value", "abc"}},
-           {{"get", "IsChkUser"}},
-           {{"call", "ShowErr"}, {"args", {{{"type", "Null"}}}}}}}});
+    auto result = page({{"calls",
+                         {{{"put", "System"}, {"value", {{"type", "Integer"}, {"value", 2003}}}},
+                          {{"get", "System"}},
+                          {{"put", "IsChkUser"}, {"value", "abc"}},
+                          {{"get", "IsChkUser"}},
+                          {{"call", "ShowErr"}, {"args", {{{"type", "Null"}}}}}}}});
     const auto& results = result["results"];
     EXPECT_EQ(results[1], (json{{"type", "Integer"}, {"value", 2003}}));
     EXPECT_EQ(results[2]["error"],
@@ -116,8 +117,10 @@ TEST_F(PageCommand, PlatformInitMakesAFreshStateOnce) {
 }
 
 TEST_F(PageCommand, EverySubcommandHasHelp) {
-    for (auto args : std::vector<std::vector<std::string>>{
-             {"--help"}, {"page", "--help"}, {"platform", "--help"}, {"platform", "init", "--help"}}) {
+    for (auto args : std::vector<std::vector<std::string>>{{"--help"},
+                                                           {"page", "--help"},
+                                                           {"platform", "--help"},
+                                                           {"platform", "init", "--help"}}) {
         auto result = tarnwick(args);
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_NE(result.out.find("Usage"), std::string::npos) << result.out;

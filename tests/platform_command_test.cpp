@@ -35,12 +35,13 @@ TEST_F(PlatformCommand, APreparedStateIsWhatThePageRunsOn) {
     auto loaded = tarnwick({"platform", "load"}, prepared.dump());
     ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
 
-    auto page = tarnwick({"page"}, json{{"calls",
-                                         {{{"put", "System"}, {"value", "2003"}},
-                                          {{"call", "CreateSite"},
-                                           {"args", {"bob", "D:\\Web\\bob", "bob.com", -1, -1,
-                                                     "BobPool", "index.asp"}}}}}}
-                                       .dump());
+    auto page = tarnwick(
+        {"page"},
+        json{{"calls",
+              {{{"put", "System"}, {"value", "2003"}},
+               {{"call", "CreateSite"},
+                {"args", {"bob", "D:\\Web\\bob", "bob.com", -1, -1, "BobPool", "index.asp"}}}}}}
+            .dump());
     ASSERT_EQ(page.exitCode, 0) << page.err;
     EXPECT_EQ(json::parse(page.out)["results"][1]["value"], "3:True") << page.out;
 
@@ -100,8 +101,8 @@ TEST_F(PlatformCommand, SettingsAndFaultsThePlatformCannotUseAreRefused) {
     }
     EXPECT_EQ(dump(), before);
 
-    auto badInit = tarnwick({"platform", "init", "--computer", "HOSTB", "--code-page", "12345",
-                             "--force"});
+    auto badInit =
+        tarnwick({"platform", "init", "--computer", "HOSTB", "--code-page", "12345", "--force"});
     EXPECT_EQ(badInit.exitCode, 1);
     EXPECT_NE(badInit.err.find("--code-page"), std::string::npos) << badInit.err;
     EXPECT_EQ(dump(), before);
@@ -124,8 +125,10 @@ TEST_F(PlatformCommand, DrivesOfTheSettingsAndOfTheFilesAgreeAfterALoad) {
 TEST_F(PlatformCommand, FaultsReachAPageRunByAnotherProcess) {
     ASSERT_EQ(tarnwick({"platform", "init", "--computer", "HOSTA"}).exitCode, 0);
     json prepared = dump();
-    prepared["faults"] = {{{"member", "GetObject"}, {"path", "IIS://*/W3SVC/1"}, {"hex", "80070005"},
-                        {"once", true}}};
+    prepared["faults"] = {{{"member", "GetObject"},
+                           {"path", "IIS://*/W3SVC/1"},
+                           {"hex", "80070005"},
+                           {"once", true}}};
     ASSERT_EQ(tarnwick({"platform", "load"}, prepared.dump()).exitCode, 0);
     json page = {{"calls", {{{"call", "SiteStatus"}, {"args", {1, true}}}}}};
     auto first = json::parse(tarnwick({"page"}, page.dump()).out);

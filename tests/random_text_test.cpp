@@ -1,3 +1,5 @@
+#include "toolkit/random_text.h"
+
 #include <gtest/gtest.h>
 #include <sys/random.h>
 
@@ -5,7 +7,6 @@
 #include <set>
 
 #include "component/control_object.h"
-#include "toolkit/random_text.h"
 
 namespace tarnwick::testing {
 namespace {

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "component/site_paths.h"
+
+#include <gtest/gtest.h>
 
 namespace tarnwick::component {
 namespace {

@@ -29,7 +29,8 @@ bool AddUserToGroup(platform::Directory& directory, const ComputerName& computer
                     const Variant& strUsername, const Variant& strGroupname) {
     ErrorState err;
     auto user = objectStep(err, [&] {
-        return Variant(directory.bind(provider(computer) + "/" + concatText(strUsername) + ",user"));
+        return Variant(
+            directory.bind(provider(computer) + "/" + concatText(strUsername) + ",user"));
     });
     auto group = objectStep(err, [&] {
         return Variant(
@@ -48,8 +49,9 @@ bool DeleteNtUser(platform::Directory& directory, const ComputerName& computer,
     });
     if (err.isSet()) return false;
     err.clear();
-    auto container = objectStep(
-        err, [&] { return Variant(directory.bind(automation::toText(use(object).get("Parent")))); });
+    auto container = objectStep(err, [&] {
+        return Variant(directory.bind(automation::toText(use(object).get("Parent"))));
+    });
     err.attempt([&] { use(container).call("DELETE", {"User", use(object).get("Name")}); });
     return !err.isSet();
 }

@@ -10,7 +10,9 @@ void CreatePool(platform::Directory& directory, const ComputerName& computer,
     auto pools = objectStep(err, [&] {
         return automation::Variant(directory.bind("IIS://" + computer() + "/W3SVC/AppPools"));
     });
-    auto pool = objectStep(err, [&] { return use(pools).call("Create", {"IIsApplicationPool", AppName}); });
+    auto pool = objectStep(err, [&] {
+        return use(pools).call("Create", {"IIsApplicationPool", AppName});
+    });
     if (err.isSet()) return;
     err.attempt([&] { use(pool).call("SetInfo"); });
 }

@@ -18,7 +18,8 @@ bool ChkFolder(const FileSystemFactory& createFileSystem, const automation::Vari
     for (const auto& element : automation::split(path, "\\")) {
         prefix += element + "\\";
         // A failed existence test counts as "missing": the creation is tried.
-        auto exists = err.attempt([&] { return automation::toBoolean(use(fso).call("FolderExists", {prefix})); });
+        auto exists = err.attempt(
+            [&] { return automation::toBoolean(use(fso).call("FolderExists", {prefix})); });
         if (exists && *exists) continue;
         try {
             use(fso).call("CreateFolder", {prefix});

@@ -243,8 +243,8 @@ STDMETHODIMP ControlCom::ModifySite(VARIANT SiteSN, VARIANT NewDomain, VARIANT N
                                     VARIANT NewIIS, VARIANT NewDoc, VARIANT UserName,
                                     VARIANT_BOOL* result) {
     return withResult(result, [&] {
-        return control_.ModifySite(in(SiteSN), in(NewDomain), in(NewBand), in(NewIIS),
-                                   in(NewDoc), in(UserName));
+        return control_.ModifySite(in(SiteSN), in(NewDomain), in(NewBand), in(NewIIS), in(NewDoc),
+                                   in(UserName));
     });
 }
 
@@ -306,9 +306,8 @@ STDMETHODIMP ControlCom::CreatePool(VARIANT AppName, VARIANT* result) {
 
 STDMETHODIMP ControlCom::login(VARIANT ologinuser, VARIANT ologinpass, VARIANT oadmin_user,
                                VARIANT* result) {
-    return withResult(result, [&] {
-        return control_.login(in(ologinuser), in(ologinpass), in(oadmin_user));
-    });
+    return withResult(
+        result, [&] { return control_.login(in(ologinuser), in(ologinpass), in(oadmin_user)); });
 }
 
 STDMETHODIMP ControlCom::logout(VARIANT* result) {

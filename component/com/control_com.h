@@ -49,8 +49,8 @@ public:
     STDMETHODIMP OnEndPage() override;
     STDMETHODIMP ChkUser(VARIANT* result) override;
     STDMETHODIMP ShowErr(VARIANT Str, VARIANT* result) override;
-    STDMETHODIMP CreateSite(VARIANT HostUser, VARIANT HostPath, VARIANT HostDomain,
-                            VARIANT HostIIS, VARIANT HostBand, VARIANT HostPool, VARIANT HostDoc,
+    STDMETHODIMP CreateSite(VARIANT HostUser, VARIANT HostPath, VARIANT HostDomain, VARIANT HostIIS,
+                            VARIANT HostBand, VARIANT HostPool, VARIANT HostDoc,
                             VARIANT* result) override;
     STDMETHODIMP ModifySite(VARIANT SiteSN, VARIANT NewDomain, VARIANT NewBand, VARIANT NewIIS,
                             VARIANT NewDoc, VARIANT UserName, VARIANT_BOOL* result) override;

@@ -62,8 +62,8 @@ private:
 };
 
 // One key with an optional default value and one optional named value.
-LONG writeKey(const std::wstring& path, const std::wstring* value,
-              const wchar_t* name = nullptr, const std::wstring* named = nullptr) {
+LONG writeKey(const std::wstring& path, const std::wstring* value, const wchar_t* name = nullptr,
+              const std::wstring* named = nullptr) {
     RegistryKey key;
     LONG status = RegistryKey::create(path, key);
     if (status == ERROR_SUCCESS && value) status = key.setText(nullptr, *value);
@@ -156,7 +156,8 @@ STDAPI DllRegisterServer() {
     // The type library first: without it the class would be unusable.
     ComPtr<ITypeLib> library;
     HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
-    if (SUCCEEDED(hr)) hr = RegisterTypeLib(library.get(), const_cast<wchar_t*>(path.c_str()), nullptr);
+    if (SUCCEEDED(hr))
+        hr = RegisterTypeLib(library.get(), const_cast<wchar_t*>(path.c_str()), nullptr);
     if (FAILED(hr)) return SELFREG_E_TYPELIB;
 
     if (writeClassKeys(path) != ERROR_SUCCESS) {

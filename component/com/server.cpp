@@ -38,7 +38,8 @@ TypeInformation& typeInformation() {
         if (SUCCEEDED(hr)) {
             hr = dispatchInfo->GetRefTypeInfo(vtable, information.controlInterface.put());
         }
-        if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(CLSID_Control, information.controlClass.put());
+        if (SUCCEEDED(hr))
+            hr = library->GetTypeInfoOfGuid(CLSID_Control, information.controlClass.put());
         information.status = hr;
     });
     return information;

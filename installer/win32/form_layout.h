@@ -36,15 +36,9 @@ struct ControlSpec {
 };
 
 // Identifiers: labels 101-108, text boxes 201-207, buttons 301-303.
-inline constexpr int labelId(int number) {
-    return 100 + number;
-}
-inline constexpr int textId(int number) {
-    return 200 + number;
-}
-inline constexpr int commandId(int number) {
-    return 300 + number;
-}
+inline constexpr int labelId(int number) { return 100 + number; }
+inline constexpr int textId(int number) { return 200 + number; }
+inline constexpr int commandId(int number) { return 300 + number; }
 
 // In tab order.
 inline constexpr std::array<ControlSpec, 18> kControls{{

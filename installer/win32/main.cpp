@@ -18,7 +18,7 @@
 namespace {
 
 class ComApartment {
-  public:
+public:
     ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
@@ -27,7 +27,7 @@ class ComApartment {
     }
     HRESULT result() const { return result_; }
 
-  private:
+private:
     HRESULT result_;
 };
 

@@ -28,20 +28,13 @@ const ControlSpec* controlWithId(int id) {
 
 std::string& fieldOf(FormFields& fields, int number) {
     switch (number) {
-        case 1:
-            return fields.Text1;
-        case 2:
-            return fields.Text2;
-        case 3:
-            return fields.Text3;
-        case 4:
-            return fields.Text4;
-        case 5:
-            return fields.Text5;
-        case 6:
-            return fields.Text6;
-        default:
-            return fields.Text7;
+        case 1: return fields.Text1;
+        case 2: return fields.Text2;
+        case 3: return fields.Text3;
+        case 4: return fields.Text4;
+        case 5: return fields.Text5;
+        case 6: return fields.Text6;
+        default: return fields.Text7;
     }
 }
 
@@ -54,7 +47,7 @@ std::wstring windowText(HWND window) {
 
 // The screen's device context, released when it goes.
 class ScreenDc {
-  public:
+public:
     ScreenDc() : dc_(GetDC(nullptr)) {}
     ScreenDc(const ScreenDc&) = delete;
     ScreenDc& operator=(const ScreenDc&) = delete;
@@ -63,7 +56,7 @@ class ScreenDc {
     }
     HDC get() const { return dc_; }
 
-  private:
+private:
     HDC dc_;
 };
 
@@ -208,8 +201,7 @@ LRESULT SetupWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             window_ = nullptr;
             PostQuitMessage(0);
             return 0;
-        default:
-            break;
+        default: break;
     }
     return DefWindowProcW(window_, message, wParam, lParam);
 }
@@ -240,15 +232,9 @@ void SetupWindow::runClick(int id) {
         return;
     }
     switch (control.number) {
-        case 1:
-            form_.Command1_Click();
-            break;
-        case 2:
-            form_.Command2_Click();
-            break;
-        default:
-            form_.Command3_Click();
-            break;
+        case 1: form_.Command1_Click(); break;
+        case 2: form_.Command2_Click(); break;
+        default: form_.Command3_Click(); break;
     }
 }
 

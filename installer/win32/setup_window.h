@@ -20,7 +20,7 @@
 namespace tarnwick::installer::win32 {
 
 class SetupWindow final : public FormView {
-  public:
+public:
     explicit SetupWindow(SetupSystem& system);
     SetupWindow(const SetupWindow&) = delete;
     SetupWindow& operator=(const SetupWindow&) = delete;
@@ -36,7 +36,7 @@ class SetupWindow final : public FormView {
     void shellExecute(std::string_view verb, std::string_view file, std::string_view parameters,
                       std::string_view directory, int showCommand) override;
 
-  private:
+private:
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);

@@ -25,7 +25,7 @@ constexpr int32_t kCannotCreateObject = 429;
 
 // A kernel handle, closed when it goes.
 class Handle {
-  public:
+public:
     explicit Handle(HANDLE handle) : handle_(handle) {}
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
@@ -33,12 +33,12 @@ class Handle {
         if (handle_) CloseHandle(handle_);
     }
 
-  private:
+private:
     HANDLE handle_;
 };
 
 class WindowsSetupSystem final : public SetupSystem {
-  public:
+public:
     WindowsSetupSystem()
         : directory_(pw::makeDirectory()),
           advapi32_(pw::makeAdvapi32()),
@@ -114,7 +114,7 @@ class WindowsSetupSystem final : public SetupSystem {
                                      attributes) != FALSE;
     }
 
-  private:
+private:
     std::shared_ptr<platform::Directory> directory_;
     std::shared_ptr<platform::Advapi32> advapi32_;
     std::shared_ptr<platform::RandomSource> random_;

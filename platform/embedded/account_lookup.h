@@ -18,7 +18,7 @@ struct AccountIdentity {
     std::vector<uint8_t> sid;  // binary SID
     std::string domain;        // the computer's name, "BUILTIN" or "NT AUTHORITY"; "" for Everyone
     std::string name;          // as stored
-    uint32_t use = 0;          // SID_NAME_USE: 1 user, 4 alias (local or built-in group), 5 well-known
+    uint32_t use = 0;  // SID_NAME_USE: 1 user, 4 alias (local or built-in group), 5 well-known
 };
 
 class AccountLookup {

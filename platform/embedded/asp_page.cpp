@@ -48,9 +48,10 @@ public:
     void redirect(std::string_view url) override {
         if (state.ended) return;
         state.redirect = std::string(url);
-        state.body = "<head><title>Object moved</title></head>\r\n"
-                     "<body><h1>Object Moved</h1>This object may be found <a HREF=\"" +
-                     std::string(url) + "\">here</a>.</body>\r\n";
+        state.body =
+            "<head><title>Object moved</title></head>\r\n"
+            "<body><h1>Object Moved</h1>This object may be found <a HREF=\"" +
+            std::string(url) + "\">here</a>.</body>\r\n";
         state.ended = true;
     }
 
@@ -65,9 +66,9 @@ public:
     ObjectRef createObject(std::string_view progId) override {
         ObjectRef object = objects_ ? objects_(progId) : nullptr;
         if (!object) {
-            automation::raise(errors::kCannotCreateObject,
-                              "Server.CreateObject failed: invalid ProgID \"" +
-                                  std::string(progId) + "\"");
+            automation::raise(
+                errors::kCannotCreateObject,
+                "Server.CreateObject failed: invalid ProgID \"" + std::string(progId) + "\"");
         }
         return object;
     }
@@ -115,8 +116,7 @@ struct EmbeddedPage::Objects {
     std::shared_ptr<PageSession> session;
 };
 
-EmbeddedPage::EmbeddedPage(std::shared_ptr<Store> store, PageRequest request,
-                           ObjectFactory objects)
+EmbeddedPage::EmbeddedPage(std::shared_ptr<Store> store, PageRequest request, ObjectFactory objects)
     : objects_(std::make_unique<Objects>()) {
     objects_->sessions = std::make_shared<SessionStore>(std::move(store));
     objects_->sessionId = objects_->sessions->resume(request.sessionId);
@@ -124,7 +124,8 @@ EmbeddedPage::EmbeddedPage(std::shared_ptr<Store> store, PageRequest request,
         request.serverVariables["LOCAL_ADDR"] = "127.0.0.1";
     }
     objects_->request = std::make_shared<PageRequestObject>(std::move(request.serverVariables));
-    objects_->server = std::make_shared<PageServer>(std::move(request.siteRoot), std::move(objects));
+    objects_->server =
+        std::make_shared<PageServer>(std::move(request.siteRoot), std::move(objects));
     objects_->session = std::make_shared<PageSession>(objects_->sessions, objects_->sessionId);
 }
 

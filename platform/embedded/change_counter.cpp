@@ -15,9 +15,8 @@ std::unique_ptr<ChangeCounter> ChangeCounter::open(const std::string& path) {
     struct stat status {};
     void* mapped = MAP_FAILED;
     // A new file is extended with zeros; two processes doing it at once agree.
-    if (::fstat(fd, &status) == 0 &&
-        (status.st_size >= static_cast<off_t>(sizeof(uint64_t)) ||
-         ::ftruncate(fd, sizeof(uint64_t)) == 0)) {
+    if (::fstat(fd, &status) == 0 && (status.st_size >= static_cast<off_t>(sizeof(uint64_t)) ||
+                                      ::ftruncate(fd, sizeof(uint64_t)) == 0)) {
         mapped = ::mmap(nullptr, sizeof(uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     }
     ::close(fd);

@@ -10,9 +10,9 @@ namespace {
 
 Database::Database(const std::string& path) {
     sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &raw,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(path.c_str(), &raw,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     db_.reset(raw);
     if (rc != SQLITE_OK) fail(raw, "cannot open the platform store " + path);
     sqlite3_busy_timeout(raw, 30000);
@@ -66,7 +66,8 @@ uint64_t Database::generation() {
     constexpr std::chrono::seconds kLongestTrust{1};
     if (!changes_) {
         lookForOtherCommits();
-    } else if (auto changes = changes_->value(); changes != changesSeen_ ||
+    } else if (auto changes = changes_->value();
+               changes != changesSeen_ ||
                std::chrono::steady_clock::now() - lastLook_ >= kLongestTrust) {
         // The counter is read before the look, so a commit between the two is
         // seen now or at the next call.
@@ -84,7 +85,8 @@ int Database::beforeCommit(void* database) {
 int Database::afterCommit(void* database, sqlite3* db, const char* name, int frames) {
     static_cast<Database*>(database)->changes_->raise();
     // SQLite's own automatic checkpoint: once the WAL holds 1000 pages.
-    if (frames >= 1000) sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    if (frames >= 1000)
+        sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
     return SQLITE_OK;
 }
 
@@ -119,7 +121,9 @@ Statement::Statement(Database& owner, std::string_view sql)
 }
 
 Statement::Statement(Statement&& other) noexcept
-    : owner_(other.owner_), db_(other.db_), sql_(std::move(other.sql_)),
+    : owner_(other.owner_),
+      db_(other.db_),
+      sql_(std::move(other.sql_)),
       statement_(other.statement_) {
     other.statement_ = nullptr;
 }
@@ -175,9 +179,7 @@ bool Statement::isNull(int column) const {
     return sqlite3_column_type(statement_, column) == SQLITE_NULL;
 }
 
-int64_t Statement::integer(int column) const {
-    return sqlite3_column_int64(statement_, column);
-}
+int64_t Statement::integer(int column) const { return sqlite3_column_int64(statement_, column); }
 
 double Statement::real(int column) const { return sqlite3_column_double(statement_, column); }
 

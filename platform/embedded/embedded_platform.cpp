@@ -65,8 +65,8 @@ struct EmbeddedPlatform::Parts {
     std::shared_ptr<system::EmbeddedSystem> system;
 
     std::vector<StateModule*> modules() {
-        return {sessions.get(), metabase.get(), accounts.get(), filesState.get(), system.get(),
-                faults.get()};
+        return {sessions.get(),   metabase.get(), accounts.get(),
+                filesState.get(), system.get(),   faults.get()};
     }
 };
 
@@ -79,7 +79,8 @@ EmbeddedPlatform::EmbeddedPlatform(Made, std::shared_ptr<Store> store)
     p.accounts = std::make_shared<Accounts>(store_, p.faults);
     p.files = std::make_shared<files::FileSystem>(store_);
     p.filesState = std::make_shared<files::FilesState>(p.files);
-    p.ansi = std::make_shared<files::IconvCodePage>(static_cast<unsigned>(store_->settings().codePage));
+    p.ansi =
+        std::make_shared<files::IconvCodePage>(static_cast<unsigned>(store_->settings().codePage));
     p.advapi32 = std::make_shared<files::EmbeddedAdvapi32>(p.files, p.accounts, p.ansi, p.faults);
     p.random = std::make_shared<files::SystemRandomSource>();
     p.directory = std::make_shared<EmbeddedDirectory>(p.metabase, p.accounts);
@@ -151,7 +152,8 @@ void EmbeddedPlatform::seedDefaults() {
     }
     p.files->writeFile(root + "\\Template\\Index.htm", kIndexTemplate, files::WriteMode::Replace);
     p.files->writeFile(root + "\\Template\\Error.htm", kErrorTemplate, files::WriteMode::Replace);
-    p.files->writeFile(root + "\\Template\\Other\\ReadMe.txt", kOtherReadme, files::WriteMode::Replace);
+    p.files->writeFile(root + "\\Template\\Other\\ReadMe.txt", kOtherReadme,
+                       files::WriteMode::Replace);
     p.system->seedDefaults();
 
     db.execute("INSERT INTO settings(name, value) VALUES ('seeded', '1')");
@@ -215,11 +217,16 @@ PlatformSettings givenSettings(const nlohmann::json& given, PlatformSettings set
         field = static_cast<int>(value.get<int64_t>());
     };
     for (const auto& [key, value] : given.items()) {
-        if (key == "computer") text(key, settings.computerName);
-        else if (key == "iis") number(key, settings.iisVersion);
-        else if (key == "code_page") number(key, settings.codePage);
-        else if (key == "master_site_root") text(key, settings.masterSiteRoot);
-        else if (key == "drives") text(key, settings.drives);
+        if (key == "computer")
+            text(key, settings.computerName);
+        else if (key == "iis")
+            number(key, settings.iisVersion);
+        else if (key == "code_page")
+            number(key, settings.codePage);
+        else if (key == "master_site_root")
+            text(key, settings.masterSiteRoot);
+        else if (key == "drives")
+            text(key, settings.drives);
         else {
             throw LoadError("settings." + key +
                             ": unknown key (computer, iis, code_page, master_site_root, drives)");

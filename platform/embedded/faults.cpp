@@ -56,8 +56,8 @@ bool matchesPattern(std::string_view pattern, std::string_view text) {
 
 void FaultInjector::check(std::string_view member, std::string_view path) {
     if (auto number = take(member, path)) {
-        automation::raise(*number, "Injected fault in " + std::string(member) + " on " +
-                                       std::string(path));
+        automation::raise(*number,
+                          "Injected fault in " + std::string(member) + " on " + std::string(path));
     }
 }
 
@@ -97,8 +97,8 @@ void StoredFaults::forget() { presence_.any.reset(); }
 
 std::vector<Fault> StoredFaults::list() {
     std::vector<Fault> faults;
-    auto query = store_->db().prepare(
-        "SELECT member, path_pattern, number, once FROM faults ORDER BY id");
+    auto query =
+        store_->db().prepare("SELECT member, path_pattern, number, once FROM faults ORDER BY id");
     while (query.step()) {
         faults.push_back({query.text(0), query.text(1), static_cast<int32_t>(query.integer(2)),
                           query.integer(3) != 0});
@@ -119,7 +119,8 @@ std::optional<int32_t> StoredFaults::take(std::string_view member, std::string_v
     if (!armed()) return std::nullopt;
     auto& db = store_->db();
     Transaction transaction(db);
-    auto query = db.prepare("SELECT id, member, path_pattern, number, once FROM faults ORDER BY id");
+    auto query =
+        db.prepare("SELECT id, member, path_pattern, number, once FROM faults ORDER BY id");
     while (query.step()) {
         if (!automation::equalsIgnoreCase(query.text(1), member) ||
             !matchesPattern(query.text(2), path)) {
@@ -168,16 +169,19 @@ void StoredFaults::load(const nlohmann::json& document) {
             fault.pathPattern = entry.at("path").get<std::string>();
         }
         if (entry.contains("once")) {
-            if (!entry.at("once").is_boolean()) throw LoadError(where + ".once: must be true or false");
+            if (!entry.at("once").is_boolean())
+                throw LoadError(where + ".once: must be true or false");
             fault.once = entry.at("once").get<bool>();
         }
         if (entry.contains("number") && entry.at("number").is_number_integer()) {
             auto number = entry.at("number").get<int64_t>();
-            if (number < INT32_MIN || number > UINT32_MAX) throw LoadError(where + ".number: out of range");
+            if (number < INT32_MIN || number > UINT32_MAX)
+                throw LoadError(where + ".number: out of range");
             fault.number = static_cast<int32_t>(static_cast<uint32_t>(number & 0xFFFFFFFF));
         } else if (entry.contains("hex") && entry.at("hex").is_string()) {
             auto number = hexErrorNumber(entry.at("hex").get<std::string>());
-            if (!number) throw LoadError(where + ".hex: not a hexadecimal number of at most 8 digits");
+            if (!number)
+                throw LoadError(where + ".hex: not a hexadecimal number of at most 8 digits");
             fault.number = *number;
         } else {
             throw LoadError(where + ": needs \"number\" or \"hex\"");

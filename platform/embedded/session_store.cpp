@@ -95,7 +95,8 @@ nlohmann::json SessionStore::dump() {
 }
 
 void SessionStore::load(const nlohmann::json& document) {
-    if (!document.is_object()) throw LoadError("sessions: must be an object of sessions by SessionID");
+    if (!document.is_object())
+        throw LoadError("sessions: must be an object of sessions by SessionID");
     auto& db = store_->db();
     db.execute("DELETE FROM session_values; DELETE FROM sessions");
     for (const auto& [id, values] : document.items()) {

@@ -21,8 +21,10 @@ std::optional<std::string> computerNameProblem(std::string_view name) {
     if (characterCount(name) > 15) return "must have at most 15 characters";
     static constexpr std::string_view kRefused = "\\/:*?\"<>|,;=+[]@";
     for (unsigned char c : name) {
-        if (c <= ' ' || c == 0x7F || kRefused.find(static_cast<char>(c)) != std::string_view::npos) {
-            return "must not hold blanks, control characters or any of \\ / : * ? \" < > | , ; = + [ ] @";
+        if (c <= ' ' || c == 0x7F ||
+            kRefused.find(static_cast<char>(c)) != std::string_view::npos) {
+            return "must not hold blanks, control characters or any of \\ / : * ? \" < > | , ; = + "
+                   "[ ] @";
         }
     }
     if (name.find_first_not_of('.') == std::string_view::npos) return "must not be only dots";

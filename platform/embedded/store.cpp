@@ -72,7 +72,8 @@ std::shared_ptr<Store> Store::inMemory(const PlatformSettings& settings) {
 }
 
 fs::path Store::defaultFolder() {
-    if (const char* explicitFolder = std::getenv("TARNWICK_STATE"); explicitFolder && *explicitFolder) {
+    if (const char* explicitFolder = std::getenv("TARNWICK_STATE");
+        explicitFolder && *explicitFolder) {
         return explicitFolder;
     }
     if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg) {

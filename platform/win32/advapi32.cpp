@@ -9,7 +9,8 @@
 namespace tarnwick::platform::win32 {
 
 static_assert(sizeof(AbsoluteSecurityDescriptor) == sizeof(SECURITY_DESCRIPTOR));
-static_assert(offsetof(AbsoluteSecurityDescriptor, Control) == offsetof(SECURITY_DESCRIPTOR, Control));
+static_assert(offsetof(AbsoluteSecurityDescriptor, Control) ==
+              offsetof(SECURITY_DESCRIPTOR, Control));
 static_assert(offsetof(AbsoluteSecurityDescriptor, Owner) == offsetof(SECURITY_DESCRIPTOR, Owner));
 static_assert(offsetof(AbsoluteSecurityDescriptor, Dacl) == offsetof(SECURITY_DESCRIPTOR, Dacl));
 static_assert(sizeof(AclSizeInformation) == sizeof(ACL_SIZE_INFORMATION));
@@ -38,8 +39,8 @@ public:
                           void* securityDescriptor, uint32_t length,
                           uint32_t* lengthNeeded) override {
         DWORD needed = 0;
-        BOOL ok = ::GetFileSecurityA(fileName, requestedInformation, securityDescriptor, length,
-                                     &needed);
+        BOOL ok =
+            ::GetFileSecurityA(fileName, requestedInformation, securityDescriptor, length, &needed);
         if (lengthNeeded) *lengthNeeded = needed;
         return ok != FALSE;
     }
@@ -56,17 +57,17 @@ public:
                                    bool* daclDefaulted) override {
         BOOL present = FALSE, defaulted = FALSE;
         PACL acl = nullptr;
-        BOOL ok = ::GetSecurityDescriptorDacl(const_cast<void*>(securityDescriptor), &present,
-                                              &acl, &defaulted);
+        BOOL ok = ::GetSecurityDescriptorDacl(const_cast<void*>(securityDescriptor), &present, &acl,
+                                              &defaulted);
         if (daclPresent) *daclPresent = present != FALSE;
         if (daclDefaulted) *daclDefaulted = defaulted != FALSE;
         if (dacl) *dacl = acl;
         return ok != FALSE;
     }
-    bool SetSecurityDescriptorDacl(AbsoluteSecurityDescriptor* securityDescriptor,
-                                   bool daclPresent, void* dacl, bool daclDefaulted) override {
-        return ::SetSecurityDescriptorDacl(securityDescriptor, daclPresent,
-                                           static_cast<PACL>(dacl), daclDefaulted) != FALSE;
+    bool SetSecurityDescriptorDacl(AbsoluteSecurityDescriptor* securityDescriptor, bool daclPresent,
+                                   void* dacl, bool daclDefaulted) override {
+        return ::SetSecurityDescriptorDacl(securityDescriptor, daclPresent, static_cast<PACL>(dacl),
+                                           daclDefaulted) != FALSE;
     }
     bool GetAclInformation(const void* acl, void* information, uint32_t length,
                            uint32_t informationClass) override {
@@ -81,8 +82,8 @@ public:
     }
     bool AddAce(void* acl, uint32_t revision, uint32_t startingIndex, const void* aceList,
                 uint32_t aceListLength) override {
-        return ::AddAce(static_cast<PACL>(acl), revision, startingIndex,
-                        const_cast<void*>(aceList), aceListLength) != FALSE;
+        return ::AddAce(static_cast<PACL>(acl), revision, startingIndex, const_cast<void*>(aceList),
+                        aceListLength) != FALSE;
     }
     bool AddAccessAllowedAce(void* acl, uint32_t revision, uint32_t accessMask,
                              const void* sid) override {

@@ -14,21 +14,20 @@ using automation::VarType;
 
 std::wstring toWide(std::string_view utf8) {
     if (utf8.empty()) return {};
-    int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                   nullptr, 0);
+    int size =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                        size);
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
     return wide;
 }
 
 std::string toUtf8(std::wstring_view wide) {
     if (wide.empty()) return {};
-    int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                   nullptr, 0, nullptr, nullptr);
+    int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                   0, nullptr, nullptr);
     std::string utf8(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(),
-                        size, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
+                        nullptr, nullptr);
     return utf8;
 }
 
@@ -169,7 +168,8 @@ void toVariant(const Variant& value, VARIANT* out) {
         }
         case VarType::Array: {
             const auto& items = value.array();
-            SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(items.size()));
+            SAFEARRAY* array =
+                SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(items.size()));
             if (!array) throw std::bad_alloc();
             for (LONG i = 0; i < static_cast<LONG>(items.size()); ++i) {
                 VariantValue element;

@@ -84,9 +84,10 @@ Variant DispatchObject::enumerate() {
                                  DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, enumerator.get(),
                                  &exception, nullptr);
     if (FAILED(hr)) raiseInvokeError(hr, exception);
-    IUnknown* unknown = V_VT(enumerator.get()) == VT_UNKNOWN || V_VT(enumerator.get()) == VT_DISPATCH
-                            ? V_UNKNOWN(enumerator.get())
-                            : nullptr;
+    IUnknown* unknown =
+        V_VT(enumerator.get()) == VT_UNKNOWN || V_VT(enumerator.get()) == VT_DISPATCH
+            ? V_UNKNOWN(enumerator.get())
+            : nullptr;
     if (!unknown) automation::raise(errors::kActionNotSupported);
     ComPtr<IEnumVARIANT> items;
     hr = unknown->QueryInterface(IID_IEnumVARIANT, items.putVoid());

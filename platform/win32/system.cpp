@@ -58,8 +58,8 @@ public:
     }
     std::string toUtf8(std::string_view text) override {
         if (text.empty()) return {};
-        int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0);
+        int size =
+            MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
         std::wstring wide(static_cast<size_t>(size), L'\0');
         MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
                             size);
@@ -70,9 +70,7 @@ public:
 }  // namespace
 
 std::shared_ptr<RandomSource> makeRandomSource() { return std::make_shared<SystemRandom>(); }
-std::shared_ptr<AnsiCodePage> makeAnsiCodePage() {
-    return std::make_shared<SystemAnsiCodePage>();
-}
+std::shared_ptr<AnsiCodePage> makeAnsiCodePage() { return std::make_shared<SystemAnsiCodePage>(); }
 
 Services makeServices() {
     return Services{makeDirectory(), makeAdvapi32(), makeRandomSource(), makeAnsiCodePage()};

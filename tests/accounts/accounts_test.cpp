@@ -1,8 +1,9 @@
 // The accounts of the embedded platform in its store: persistence, fault
 // injection, the state module and WScript.Network.
+#include "platform/embedded/accounts/accounts.h"
+
 #include "account_fixture.h"
 #include "platform/embedded/accounts/account_errors.h"
-#include "platform/embedded/accounts/accounts.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -89,7 +90,9 @@ TEST_F(PlatformAccounts, NetworkObjectGivesTheStoredComputerName) {
     EXPECT_EQ(network->get("UserName"), Variant("Administrator"));
     EXPECT_EQ(errorOf([&] { network->put("ComputerName", "x"); }),
               automation::errors::kMemberNotFound);
-    EXPECT_EQ(errorOf([&] { network->call("MapNetworkDrive", {"Z:", "\\\\x\\y"}); }),
+    EXPECT_EQ(errorOf([&] {
+                  network->call("MapNetworkDrive", {"Z:", "\\\\x\\y"});
+              }),
               automation::errors::kMemberNotFound);
     faults->add({"ComputerName", "WScript.Network", 445, true});
     EXPECT_EQ(errorOf([&] { network->get("ComputerName"); }), 445);

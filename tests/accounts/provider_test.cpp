@@ -161,16 +161,23 @@ TYPED_TEST(WinNT, DeleteThroughTheParentOfTheObject) {
 TYPED_TEST(WinNT, DeleteFailuresChangeNothing) {
     auto before = this->accounts->all();
     auto container = this->bind("WinNT://WEBSERVER");
-    EXPECT_EQ(errorOf([&] { container->call("Delete", {"User", "nobody"}); }),
+    EXPECT_EQ(errorOf([&] {
+                  container->call("Delete", {"User", "nobody"});
+              }),
               codes::kUserNotFound);
-    EXPECT_EQ(errorOf([&] { container->call("Delete", {"User", "Guests"}); }),
+    EXPECT_EQ(errorOf([&] {
+                  container->call("Delete", {"User", "Guests"});
+              }),
               codes::kUserNotFound);
-    EXPECT_EQ(errorOf([&] { container->call("Delete", {"Group", "Administrator"}); }),
+    EXPECT_EQ(errorOf([&] {
+                  container->call("Delete", {"Group", "Administrator"});
+              }),
               codes::kGroupNotFound);
-    EXPECT_EQ(errorOf([&] { container->call("Delete", {"User", "Administrator"}); }),
+    EXPECT_EQ(errorOf([&] {
+                  container->call("Delete", {"User", "Administrator"});
+              }),
               codes::kSpecialAccount);
-    EXPECT_EQ(errorOf([&] { container->call("Delete", {"Printer", "x"}); }),
-              codes::kBadParameter);
+    EXPECT_EQ(errorOf([&] { container->call("Delete", {"Printer", "x"}); }), codes::kBadParameter);
     EXPECT_EQ(this->accounts->all(), before);
 }
 
@@ -232,9 +239,8 @@ TYPED_TEST(WinNT, OfTwoConcurrentCreationsExactlyOneSucceeds) {
             threads.emplace_back([&, i] {
                 WinNTProvider own(views[i]);
                 results[i] = errorOf([&] {
-                    auto user = own.bind("WinNT://WEBSERVER")
-                                    ->call("Create", {"User", name})
-                                    .object();
+                    auto user =
+                        own.bind("WinNT://WEBSERVER")->call("Create", {"User", name}).object();
                     user->put("Description", "thread " + std::to_string(i));
                     user->call("SetInfo");
                 });

@@ -1,9 +1,10 @@
 // SIDs in text and binary form, SHA-256 and the stored password hashes.
+#include "platform/embedded/accounts/sid.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/embedded/accounts/password.h"
 #include "platform/embedded/accounts/sha256.h"
-#include "platform/embedded/accounts/sid.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -37,9 +38,9 @@ TEST(SidForms, LargeAuthorityIsWrittenInHex) {
 }
 
 TEST(SidForms, MalformedSidsAreRefused) {
-    for (const char* text : {"", "S-1", "S-2-5-32", "X-1-5", "S-1-5-", "S-1--5", "S-1-5-4294967296",
-                             "S-1-5-a", "S-1-281474976710656",
-                             "S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16"}) {
+    for (const char* text :
+         {"", "S-1", "S-2-5-32", "X-1-5", "S-1-5-", "S-1--5", "S-1-5-4294967296", "S-1-5-a",
+          "S-1-281474976710656", "S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16"}) {
         EXPECT_FALSE(Sid::parse(text)) << text;
     }
     EXPECT_FALSE(Sid::fromBinary(std::vector<uint8_t>{1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0}));

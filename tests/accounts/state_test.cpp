@@ -63,9 +63,9 @@ TYPED_TEST(AccountState, DumpLoadRoundTripKeepsEverything) {
 TYPED_TEST(AccountState, CompactDocumentGetsSidsAndBuiltIns) {
     this->createUser("Tarn_old");
     auto machine = this->accounts->machineSid();
-    this->accounts->load(
-        {{"users", {{{"name", "Tarn_bob"}, {"groups", {"Guests"}}, {"password", "pw"}},
-                    {{"name", "Tarn_eve"}, {"sid", machine.withRid(1500).toText()}}}}});
+    this->accounts->load({{"users",
+                           {{{"name", "Tarn_bob"}, {"groups", {"Guests"}}, {"password", "pw"}},
+                            {{"name", "Tarn_eve"}, {"sid", machine.withRid(1500).toText()}}}}});
     EXPECT_FALSE(this->accounts->find("Tarn_old"));
     EXPECT_EQ(this->accounts->machineSid(), machine);
     auto bob = this->accounts->user("Tarn_bob");
@@ -112,8 +112,9 @@ TYPED_TEST(AccountState, FailingLoadsNameThePlaceAndChangeNothing) {
               "accounts.users[0].sid: not a SID"},
              {{{"users", {{{"name", "Tarn_x"}, {"sid", "S-1-5-21-9-9-9-1000"}}}}},
               "accounts.users[0].sid: "},
-             {{{"users", {{{"name", "a"}, {"sid", machine.withRid(1000).toText()}},
-                          {{"name", "b"}, {"sid", machine.withRid(1000).toText()}}}}},
+             {{{"users",
+                {{{"name", "a"}, {"sid", machine.withRid(1000).toText()}},
+                 {{"name", "b"}, {"sid", machine.withRid(1000).toText()}}}}},
               "accounts.users[1].sid: the SID is used twice"},
              {{{"users", {{{"name", "a/b"}}}}}, "accounts.users[0].name: "},
              {{{"users", {{{"nmae", "x"}}}}}, "accounts.users[0].nmae: unknown field"},

@@ -1,9 +1,10 @@
 // Reading WinNT paths.
+#include "platform/embedded/accounts/winnt_path.h"
+
 #include <gtest/gtest.h>
 
 #include "account_fixture.h"
 #include "platform/embedded/accounts/account_errors.h"
-#include "platform/embedded/accounts/winnt_path.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -40,10 +41,10 @@ TEST(WinNTPaths, AcceptedForms) {
 }
 
 TEST(WinNTPaths, Failures) {
-    for (const char* path : {"WinNT:", "WinNT://", "IIS://WEBSERVER", "WinNT://WEBSERVER/",
-                             "WinNT://WEBSERVER//x", "WinNT://WEBSERVER/x,printer",
-                             "WinNT://WEBSERVER/x,user,user", "WinNT://WEBSERVER,user",
-                             "WinNT://WORKGROUP/WEBSERVER/a/b"}) {
+    for (const char* path :
+         {"WinNT:", "WinNT://", "IIS://WEBSERVER", "WinNT://WEBSERVER/", "WinNT://WEBSERVER//x",
+          "WinNT://WEBSERVER/x,printer", "WinNT://WEBSERVER/x,user,user", "WinNT://WEBSERVER,user",
+          "WinNT://WORKGROUP/WEBSERVER/a/b"}) {
         EXPECT_EQ(errorOf([&] { resolve(path); }), codes::kBadPathName) << path;
     }
     for (const char* path : {"WinNT://OTHER", "WinNT://OTHER/x,user", "WinNT://WORKGROUP",

@@ -11,7 +11,7 @@ using platform::AclSizeInformation;
 constexpr uint32_t kDacl = 4;
 
 class Advapi32 : public FilesFixture {
-  protected:
+protected:
     void SetUp() override {
         fs->addDrive('D');
         fs->createFolder("D:\\Web");

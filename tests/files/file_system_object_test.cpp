@@ -4,7 +4,7 @@ namespace tarnwick::testing {
 namespace {
 
 class FileSystemObject : public FilesFixture {
-  protected:
+protected:
     void SetUp() override {
         fs->addDrive('D');
         call("CreateFolder", {"D:\\Template"});
@@ -23,7 +23,7 @@ class FileSystemObject : public FilesFixture {
         return automation::objectOf(kept_.back());
     }
 
-  private:
+private:
     std::vector<Variant> kept_;
 };
 

@@ -9,7 +9,7 @@ namespace {
 using files::FileErrorKind;
 
 class FileSystem : public FilesFixture {
-  protected:
+protected:
     FileErrorKind errorKindOf(const std::function<void()>& action) {
         try {
             action();

@@ -22,7 +22,7 @@ using automation::Variant;
 
 // Built-in groups, well-known principals and two local users.
 class FakeAccounts : public platform::embedded::AccountLookup {
-  public:
+public:
     FakeAccounts() {
         add("Administrators", "BUILTIN", "S-1-5-32-544", 4);
         add("Users", "BUILTIN", "S-1-5-32-545", 4);
@@ -44,7 +44,7 @@ class FakeAccounts : public platform::embedded::AccountLookup {
         return std::nullopt;
     }
 
-  private:
+private:
     void add(std::string name, std::string domain, const char* sid, uint32_t use) {
         accounts_[name] = {*files::sidFromString(sid), std::move(domain), name, use};
     }
@@ -52,7 +52,7 @@ class FakeAccounts : public platform::embedded::AccountLookup {
 };
 
 class FilesFixture : public ::testing::Test {
-  protected:
+protected:
     std::shared_ptr<platform::embedded::Store> store = platform::embedded::Store::inMemory();
     std::shared_ptr<files::FileSystem> fs = std::make_shared<files::FileSystem>(store);
     std::shared_ptr<files::IconvCodePage> ansi = std::make_shared<files::IconvCodePage>(936);

@@ -8,7 +8,7 @@ namespace {
 using nlohmann::json;
 
 class FilesState : public FilesFixture {
-  protected:
+protected:
     files::FilesState state{fs};
 
     std::string loadError(const json& document) {

@@ -13,7 +13,7 @@ using automation::Variant;
 
 // A FileSystemObject that knows a set of folders and records what it is asked.
 class FolderLog : public automation::Dispatch {
-  public:
+public:
     std::vector<std::string> existing;
     std::vector<std::string> created;
     std::vector<std::string> asked;

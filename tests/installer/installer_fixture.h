@@ -23,7 +23,7 @@ using Kind = embedded::system::FormEvent::Kind;
 inline constexpr const char* kServU = "C:\\Program Files\\Serv-U";
 
 class InstallerFixture : public ::testing::Test {
-  protected:
+protected:
     std::unique_ptr<embedded::EmbeddedPlatform> platform = makePlatform();
     embedded::system::EmbeddedSetupSystem system{platform->services(), platform->objects(),
                                                  platform->system()};

@@ -92,9 +92,7 @@ struct Stop {
     std::string_view message;
 };
 
-void PrintTo(const Stop& stop, std::ostream* out) {
-    *out << stop.member << " on " << stop.path;
-}
+void PrintTo(const Stop& stop, std::ostream* out) { *out << stop.member << " on " << stop.path; }
 
 class SetupStops : public InstallerFixture, public ::testing::WithParamInterface<Stop> {};
 

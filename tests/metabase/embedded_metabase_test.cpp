@@ -177,7 +177,8 @@ TEST_F(EmbeddedMetabase, ReadsSeeTheOtherProcessesLastCommit) {
     auto after = names(first);
     EXPECT_EQ(after.size(), before.size() + 1);
     EXPECT_EQ(after.back(), "3");
-    EXPECT_EQ(first.metabase.bind("IIS://WEBSERVER/W3SVC/3")->get("ServerComment"), Variant("three"));
+    EXPECT_EQ(first.metabase.bind("IIS://WEBSERVER/W3SVC/3")->get("ServerComment"),
+              Variant("three"));
     EXPECT_EQ(firstSite->get("ServerComment"), Variant("renamed"));
     EXPECT_NE(comment, Variant("renamed"));
 

@@ -68,9 +68,7 @@ inline const StorageKind kStorageKinds[] = {
      }},
 };
 
-inline void PrintTo(const StorageKind& kind, std::ostream* out) {
-    *out << kind.name;
-}
+inline void PrintTo(const StorageKind& kind, std::ostream* out) { *out << kind.name; }
 
 inline std::string storageName(const ::testing::TestParamInfo<StorageKind>& info) {
     return info.param.name;

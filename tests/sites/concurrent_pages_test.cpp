@@ -30,9 +30,10 @@ protected:
     static std::string createPage(const std::vector<std::string>& users) {
         json calls = json::array({{{"put", "System"}, {"value", "2003"}}});
         for (const auto& user : users) {
-            calls.push_back({{"call", "CreateSite"},
-                             {"args", {user, "D:\\Web\\" + user, user + ".com", -1, -1,
-                                       "Tarn_" + user, "index.htm"}}});
+            calls.push_back(
+                {{"call", "CreateSite"},
+                 {"args",
+                  {user, "D:\\Web\\" + user, user + ".com", -1, -1, "Tarn_" + user, "index.htm"}}});
         }
         return json{{"calls", calls}}.dump();
     }
@@ -129,7 +130,8 @@ TEST_F(ConcurrentPages, APageKilledAtAnyMomentLeavesAUsableStore) {
     // A page of 40 sites runs for seconds on a state folder (every change is
     // a synchronous transaction): the kills fall at the start, inside the
     // first sites, and anywhere in the page.
-    const std::pair<int, int> windows[] = {{0, 20}, {20, 300}, {300, 1500}, {1500, 3000}, {0, 3000}};
+    const std::pair<int, int> windows[] = {
+        {0, 20}, {20, 300}, {300, 1500}, {1500, 3000}, {0, 3000}};
     int round = 0;
     for (const auto& [earliest, latest] : windows) {
         ++round;

@@ -189,7 +189,8 @@ TEST_F(CreateSite, WritesEveryRootDirectoryProperty) {
     EXPECT_EQ(property(root, "EnableDirBrowsing"), Variant(false));
     EXPECT_EQ(property(root, "AppFriendlyName"), Variant("应用程序"));
     EXPECT_EQ(property(root, "AppRoot"), Variant("/LM/W3SVC/2/ROOT"));
-    EXPECT_EQ(property(root, "HttpErrors"), Variant(Variant::Array{"404,0,FILE,D:\\Web\\bob\\404.htm"}));
+    EXPECT_EQ(property(root, "HttpErrors"),
+              Variant(Variant::Array{"404,0,FILE,D:\\Web\\bob\\404.htm"}));
     EXPECT_EQ(property(root, "AspScriptErrorSentToBrowser"), Variant(false));
     EXPECT_EQ(property(root, "AspScriptErrorMessage"),
               Variant("Script Error! Power By www.tarnwick.example...."));
@@ -373,7 +374,8 @@ TEST_F(CreateSite, AnEmptyArgumentIsRefusedBeforeAnythingIsTouched) {
         newPage();
         std::vector<Variant> args = {"bob", "D:\\Web\\bob", "bob.com", -1, -1, "Tarn_bob", "a.htm"};
         args[static_cast<size_t>(missing)] = missing % 2 ? Variant("") : Variant();
-        auto result = call("CreateSite", {args[0], args[1], args[2], args[3], args[4], args[5], args[6]});
+        auto result =
+            call("CreateSite", {args[0], args[1], args[2], args[3], args[4], args[5], args[6]});
         EXPECT_TRUE(result.isEmpty());
         EXPECT_EQ(errorMessage(), "参数出错,请检查!");
     }
@@ -423,8 +425,8 @@ TEST_F(CreateSite, AnAccountThatExistsAlreadyIsReported) {
     ASSERT_EQ(createSite(Order{}), Variant("2:True"));
     newPage();
     put("System", "2003");
-    EXPECT_TRUE(createSite({"bob", "D:\\Web\\bob2", "bob2.com", -1, -1, "Tarn_bob", "a.htm"})
-                    .isEmpty());
+    EXPECT_TRUE(
+        createSite({"bob", "D:\\Web\\bob2", "bob2.com", -1, -1, "Tarn_bob", "a.htm"}).isEmpty());
     EXPECT_EQ(errorMessage(), "创建NT帐号失败!");
     EXPECT_EQ(siteKeys().size(), 2u);
 }

@@ -137,11 +137,26 @@ TEST_F(DeleteSite, AnEmptyArgumentIsRefusedBeforeAnythingIsLookedUp) {
 TEST_F(DeleteSite, AFolderNoSiteMayOwnIsRefusedBeforeAnythingIsRemoved) {
     makeFolders("D:\\Web\\bob\\sub");
     writeFile("D:\\keep.txt", "x");
-    for (const char* path :
-         {"D:\\", "D:", "d:/", "C:\\WINDOWS", "c:\\windows\\system32", "C:/Windows/Temp/",
-          "D:\\WINNT\\x", "C:\\WINDOWS.", "C:\\WINDOWS \\system32", "D:\\...", "D:\\. .",
-          "D:\\Web\\bob\\..\\..", "Web\\bob", "\\Web\\bob", "\\\\server\\share\\bob", "D:\\*",
-          "C:\\WIN*", "D:\\Web\\b?b", "C:\\WINDOWS::$INDEX_ALLOCATION", "D:\\Web\\\\bob"}) {
+    for (const char* path : {"D:\\",
+                             "D:",
+                             "d:/",
+                             "C:\\WINDOWS",
+                             "c:\\windows\\system32",
+                             "C:/Windows/Temp/",
+                             "D:\\WINNT\\x",
+                             "C:\\WINDOWS.",
+                             "C:\\WINDOWS \\system32",
+                             "D:\\...",
+                             "D:\\. .",
+                             "D:\\Web\\bob\\..\\..",
+                             "Web\\bob",
+                             "\\Web\\bob",
+                             "\\\\server\\share\\bob",
+                             "D:\\*",
+                             "C:\\WIN*",
+                             "D:\\Web\\b?b",
+                             "C:\\WINDOWS::$INDEX_ALLOCATION",
+                             "D:\\Web\\\\bob"}) {
         SCOPED_TRACE(path);
         newPage();
         EXPECT_EQ(remove(2, path), Variant(false));

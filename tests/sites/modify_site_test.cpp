@@ -101,8 +101,8 @@ TEST_F(ModifySite, TheBindingComparisonIsCaseSensitive) {
 TEST_F(ModifySite, WritesTheHostNameLimitsAndDocumentsOnTheSite) {
     EXPECT_EQ(modify(2, "new-site9.Example.com", 100, 50, "home.asp,index.htm"), Variant(true));
     const auto site = sitePath(2);
-    EXPECT_EQ(bindingsOf(2),
-              Variant(Variant::Array{":80:new-site9.Example.com", ":80:www.new-site9.Example.com"}));
+    EXPECT_EQ(bindingsOf(2), Variant(Variant::Array{":80:new-site9.Example.com",
+                                                    ":80:www.new-site9.Example.com"}));
     EXPECT_EQ(property(site, "ServerComment"), Variant("NEW-SITE9.EXAMPLE.COM"));
     EXPECT_EQ(property(site, "MaxBandwidthBlocked"), Variant(0));
     EXPECT_EQ(property(site, "MaxBandwidth"), Variant(102400));

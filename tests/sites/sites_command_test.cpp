@@ -46,13 +46,14 @@ protected:
 };
 
 TEST_F(SitesCommand, APageCreatesChangesAndDeletesASite) {
-    auto created = page({{"server_variables", {{"LOCAL_ADDR", "192.168.1.10"}}},
-                         {"calls",
-                          {{{"put", "System"}, {"value", "2003"}},
-                           {{"put", "ShowIP"}, {"value", true}},
-                           {{"call", "CreateSite"},
-                            {"args", {"bob", "D:\\Web\\bob", "bob.com", 100, 512, "Tarn_bob",
-                                      "index.asp,index.htm"}}}}}});
+    auto created = page(
+        {{"server_variables", {{"LOCAL_ADDR", "192.168.1.10"}}},
+         {"calls",
+          {{{"put", "System"}, {"value", "2003"}},
+           {{"put", "ShowIP"}, {"value", true}},
+           {{"call", "CreateSite"},
+            {"args",
+             {"bob", "D:\\Web\\bob", "bob.com", 100, 512, "Tarn_bob", "index.asp,index.htm"}}}}}});
     EXPECT_EQ(created["results"][2], (json{{"type", "String"}, {"value", "2:True"}}));
     EXPECT_EQ(created["response"]["body"], "");
 
@@ -62,14 +63,16 @@ TEST_F(SitesCommand, APageCreatesChangesAndDeletesASite) {
     EXPECT_EQ(site["properties"]["ServerBindings"]["value"],
               (json{"192.168.1.10:80:bob.com", "192.168.1.10:80:www.bob.com"}));
     EXPECT_EQ(site["properties"]["MaxBandwidth"]["value"], 524288);
-    EXPECT_EQ(key(platformState, "/LM/W3SVC/2/ROOT")["properties"]["AppPoolId"]["value"], "Tarn_bob");
+    EXPECT_EQ(key(platformState, "/LM/W3SVC/2/ROOT")["properties"]["AppPoolId"]["value"],
+              "Tarn_bob");
     EXPECT_TRUE(platformState["files"]["files"].contains("D:\\Web\\bob\\index.asp"));
 
-    auto changed = page({{"server_variables", {{"LOCAL_ADDR", "192.168.1.10"}}},
-                         {"calls",
-                          {{{"put", "ShowIP"}, {"value", true}},
-                           {{"call", "ModifySite"}, {"args", {2, "bob.net", -1, 0, "a.htm", "bob"}}},
-                           {{"call", "DeleteSite"}, {"args", {2, "D:\\Web\\bob"}}}}}});
+    auto changed =
+        page({{"server_variables", {{"LOCAL_ADDR", "192.168.1.10"}}},
+              {"calls",
+               {{{"put", "ShowIP"}, {"value", true}},
+                {{"call", "ModifySite"}, {"args", {2, "bob.net", -1, 0, "a.htm", "bob"}}},
+                {{"call", "DeleteSite"}, {"args", {2, "D:\\Web\\bob"}}}}}});
     EXPECT_EQ(changed["results"][1], (json{{"type", "Boolean"}, {"value", true}}));
     EXPECT_EQ(changed["results"][2], (json{{"type", "Boolean"}, {"value", true}}));
     platformState = dump();
@@ -78,10 +81,10 @@ TEST_F(SitesCommand, APageCreatesChangesAndDeletesASite) {
 }
 
 TEST_F(SitesCommand, AFolderThatCannotBeMadeLeavesThePageRunning) {
-    auto result = page({{"calls",
-                         {{{"call", "CreateSite"},
-                           {"args", {"bob", "Q:\\bob", "bob.com", -1, -1, 10, "a.htm"}}},
-                          {{"call", "Computer"}}}}});
+    auto result = page(
+        {{"calls",
+          {{{"call", "CreateSite"}, {"args", {"bob", "Q:\\bob", "bob.com", -1, -1, 10, "a.htm"}}},
+           {{"call", "Computer"}}}}});
     EXPECT_EQ(result["results"][0], (json{{"type", "Empty"}, {"value", nullptr}}));
     EXPECT_EQ(result["results"][1], (json{{"type", "String"}, {"value", "WEBHOST"}}));
     EXPECT_EQ(result["response"]["ended"], false);
@@ -115,7 +118,8 @@ TEST_F(SitesCommand, SiteCommandsWorkOnALoadedState) {
     EXPECT_EQ(again.err, "tarnwick: 站点不存在哦!\n");
 
     auto platformState = dump();
-    EXPECT_TRUE(platformState["files"]["folders"].dump().find("C:\\\\WINDOWS") != std::string::npos);
+    EXPECT_TRUE(platformState["files"]["folders"].dump().find("C:\\\\WINDOWS") !=
+                std::string::npos);
     for (const auto& user : platformState["accounts"]["users"]) EXPECT_NE(user["name"], "Tarn_bob");
 }
 

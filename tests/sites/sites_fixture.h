@@ -41,7 +41,9 @@ protected:
         put("System", "2003");
     }
 
-    static std::string sitePath(int number) { return std::string(kService) + "/" + std::to_string(number); }
+    static std::string sitePath(int number) {
+        return std::string(kService) + "/" + std::to_string(number);
+    }
     static std::string rootPath(int number) { return sitePath(number) + "/ROOT"; }
 
     // Adds sites (with a root directory each) to the metabase by loading it
@@ -50,9 +52,9 @@ protected:
         auto metabase = platform->dump()["metabase"];
         for (const auto& site : sites) {
             std::string key = "/LM/W3SVC/" + std::to_string(site.number);
-            std::string user = site.anonymousUser.empty()
-                                   ? std::string(kComputer) + "\\Tarn_site" + std::to_string(site.number)
-                                   : site.anonymousUser;
+            std::string user = site.anonymousUser.empty() ? std::string(kComputer) + "\\Tarn_site" +
+                                                                std::to_string(site.number)
+                                                          : site.anonymousUser;
             metabase["keys"].push_back({{"path", key},
                                         {"class", "IIsWebServer"},
                                         {"state", site.started ? 2 : 4},

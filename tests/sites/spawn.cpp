@@ -27,7 +27,8 @@ std::atomic<int> counter{0};
 Spawned::Spawned(const std::vector<std::string>& argv, const std::string& input,
                  const std::filesystem::path& workFolder) {
     std::filesystem::create_directories(workFolder);
-    auto stem = workFolder / ("process-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
+    auto stem =
+        workFolder / ("process-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
     in_ = stem.string() + ".in";
     out_ = stem.string() + ".out";
     err_ = stem.string() + ".err";

@@ -29,7 +29,8 @@ protected:
     void SetUp() override { newPage(); }
 
     // Starts a new page (and a new Control on it); the platform keeps its state.
-    void newPage(std::map<std::string, std::string> serverVariables = {{"LOCAL_ADDR", "10.0.0.5"}}) {
+    void newPage(std::map<std::string, std::string> serverVariables = {
+                     {"LOCAL_ADDR", "10.0.0.5"}}) {
         platform::embedded::PageRequest request;
         request.serverVariables = std::move(serverVariables);
         request.siteRoot = platform->store().settings().masterSiteRoot;

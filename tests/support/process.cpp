@@ -71,7 +71,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
             if (n <= 0) {
                 source.closeEnd(0);
             } else {
-                (fds[i].fd == out.fd[0] ? result.out : result.err).append(buffer, static_cast<size_t>(n));
+                (fds[i].fd == out.fd[0] ? result.out : result.err)
+                    .append(buffer, static_cast<size_t>(n));
             }
         }
     }

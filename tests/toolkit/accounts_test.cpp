@@ -5,7 +5,7 @@ namespace tarnwick::testing {
 namespace {
 
 class Accounts : public ToolkitFixture {
-  protected:
+protected:
     Variant createUser(Variant name, Variant password = "Pass#word1", Variant fullName = "鲍勃",
                        Variant info = "bob.com") {
         return call("CreateNtUser",

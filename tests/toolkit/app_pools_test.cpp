@@ -5,7 +5,7 @@ namespace tarnwick::testing {
 namespace {
 
 class CreatePool : public ToolkitFixture {
-  protected:
+protected:
     Variant createPool(Variant name) { return call("CreatePool", {std::move(name)}); }
 };
 

@@ -8,7 +8,7 @@ namespace tarnwick::testing {
 namespace {
 
 class ChkFolder : public ToolkitFixture {
-  protected:
+protected:
     void SetUp() override {
         ToolkitFixture::SetUp();
         platform->load(
@@ -97,7 +97,8 @@ public:
     explicit ConcurrentCreator(automation::ObjectRef fso) : fso_(std::move(fso)) {}
     Variant invoke(std::string_view name, automation::InvokeKind kind,
                    std::span<Variant> args) override {
-        if (automation::equalsIgnoreCase(name, "CreateFolder")) fso_->call("CreateFolder", {args[0]});
+        if (automation::equalsIgnoreCase(name, "CreateFolder"))
+            fso_->call("CreateFolder", {args[0]});
         return fso_->invoke(name, kind, args);
     }
 

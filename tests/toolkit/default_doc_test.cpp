@@ -5,7 +5,7 @@ namespace tarnwick::testing {
 namespace {
 
 class DefaultDoc : public ToolkitFixture {
-  protected:
+protected:
     void SetUp() override {
         ToolkitFixture::SetUp();
         addSite(2, {":80:bob.com"}, true);

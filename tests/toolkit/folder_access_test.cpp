@@ -14,7 +14,7 @@ constexpr uint32_t kReadWrite = toolkit::kGenericRead | toolkit::kGenericWrite;
 // The advapi32 calls of the platform, counted by function; the call chosen
 // by `failFunction` and `failAt` (1 for the first call) fails with error 5.
 class CountingAdvapi32 : public platform::Advapi32 {
-  public:
+public:
     explicit CountingAdvapi32(std::shared_ptr<platform::Advapi32> inner)
         : inner_(std::move(inner)) {}
 
@@ -84,7 +84,7 @@ class CountingAdvapi32 : public platform::Advapi32 {
     }
     uint32_t GetLastError() override { return failed_ ? 5 : inner_->GetLastError(); }
 
-  private:
+private:
     bool counted(const std::string& function) {
         int number = ++calls[function];
         failed_ = function == failFunction && number == failAt;
@@ -96,7 +96,7 @@ class CountingAdvapi32 : public platform::Advapi32 {
 };
 
 class FolderAccess : public ToolkitFixture {
-  protected:
+protected:
     std::string bob;  // the SID of Tarn_bob
 
     void SetUp() override {

@@ -6,7 +6,7 @@ namespace tarnwick::testing {
 namespace {
 
 class OutsideThePage : public ToolkitFixture {
-  protected:
+protected:
     void SetUp() override {
         ToolkitFixture::SetUp();
         addSite(2, {":80:bob.com"}, false);

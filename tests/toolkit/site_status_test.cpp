@@ -10,7 +10,7 @@ const std::string kCannotStart = "无法启动站点!";
 const std::string kCannotStop = "无法停止站点!";
 
 class SiteStatus : public ToolkitFixture {
-  protected:
+protected:
     void SetUp() override {
         ToolkitFixture::SetUp();
         addSite(2, {":80:bob.com", ":80:www.bob.com"}, false);
@@ -102,7 +102,7 @@ TEST_F(SiteStatus, StartingARunningSiteReportsWhatStartReports) {
 }
 
 class ComputerName : public ToolkitFixture {
-  protected:
+protected:
     void SetUp() override {
         ToolkitFixture::SetUp();
         platform->load({{"settings", {{"computer", "Web-Host01"}}}});

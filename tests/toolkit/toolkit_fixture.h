@@ -18,7 +18,7 @@ namespace tarnwick::testing {
 using nlohmann::json;
 
 class ToolkitFixture : public PlatformFixture {
-  protected:
+protected:
     // The security of a folder or file as the dump shows it ("dacl" in SDDL,
     // "dacl_hex" byte for byte); null when there is no such entry.
     json securityOf(const std::string& path) {

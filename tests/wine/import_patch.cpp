@@ -10,7 +10,8 @@ bool replaceImport(HMODULE module, const char* library, const char* function, vo
     if (directory.VirtualAddress == 0) return false;
     auto* descriptor = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
     for (; descriptor->Name != 0; ++descriptor) {
-        if (_stricmp(reinterpret_cast<const char*>(base + descriptor->Name), library) != 0) continue;
+        if (_stricmp(reinterpret_cast<const char*>(base + descriptor->Name), library) != 0)
+            continue;
         if (descriptor->OriginalFirstThunk == 0) continue;  // names are needed
         auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->OriginalFirstThunk);
         auto* addresses = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk);

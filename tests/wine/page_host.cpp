@@ -87,9 +87,11 @@ public:
 
 class ValuesObject final : public automation::Dispatch {
 public:
-    explicit ValuesObject(std::map<std::string, Variant> values = {}) : values_(std::move(values)) {}
+    explicit ValuesObject(std::map<std::string, Variant> values = {})
+        : values_(std::move(values)) {}
     Variant invoke(std::string_view name, InvokeKind kind, std::span<Variant> args) override {
-        if (automation::equalsIgnoreCase(name, "Value") || automation::equalsIgnoreCase(name, "Item")) {
+        if (automation::equalsIgnoreCase(name, "Value") ||
+            automation::equalsIgnoreCase(name, "Item")) {
             auto key = automation::toLowerAscii(automation::toText(arg(args, 0)));
             if (kind == InvokeKind::PropertyPut) {
                 values_[key] = arg(args, 1);
@@ -169,8 +171,8 @@ private:
         if (FAILED(hr)) automation::raise(automation::errors::kCannotCreateObject);
         if (lookupAccountName) {
             if (HMODULE tarnwick = GetModuleHandleW(L"Tarnwick.dll")) {
-                if (!tarnwick::tests::wine::replaceImport(tarnwick, "advapi32.dll",
-                                                          "LookupAccountNameA", lookupAccountName)) {
+                if (!tarnwick::tests::wine::replaceImport(
+                        tarnwick, "advapi32.dll", "LookupAccountNameA", lookupAccountName)) {
                     print("cannot replace LookupAccountNameA in Tarnwick.dll\n");
                     ++g_failures;
                 }
@@ -209,7 +211,8 @@ public:
         }
         if (automation::equalsIgnoreCase(name, "Body")) return Variant(response->state.body);
         if (automation::equalsIgnoreCase(name, "Ended")) return Variant(response->state.ended);
-        if (automation::equalsIgnoreCase(name, "Redirect")) return Variant(response->state.redirect);
+        if (automation::equalsIgnoreCase(name, "Redirect"))
+            return Variant(response->state.redirect);
         if (automation::equalsIgnoreCase(name, "NewResponse")) {
             response->state = Response{};
             return {};
@@ -295,7 +298,8 @@ std::wstring aspToVbscript(const std::wstring& page) {
     size_t position = 0;
     while (position < page.size()) {
         size_t open = page.find(L"<%", position);
-        std::wstring text = page.substr(position, open == std::wstring::npos ? open : open - position);
+        std::wstring text =
+            page.substr(position, open == std::wstring::npos ? open : open - position);
         if (!text.empty()) out += L"Response.Write " + vbLiteral(text) + L"\n";
         if (open == std::wstring::npos) break;
         size_t close = page.find(L"%>", open + 2);
@@ -327,8 +331,10 @@ bool runPage(const std::wstring& file, std::shared_ptr<ServerObject> server,
     auto context = std::make_shared<ContextObject>();
     auto test = std::make_shared<TestObject>();
     test->response = response;
-    context->objects = {{"application", application}, {"request", request},
-                        {"response", response},       {"server", server},
+    context->objects = {{"application", application},
+                        {"request", request},
+                        {"response", response},
+                        {"server", server},
                         {"session", session}};
     server->context = context;
 
@@ -393,9 +399,9 @@ int wmain(int argc, wchar_t** argv) {
                     mapping.substr(equals + 1);
             } else if (option == L"--accounts-double" && i + 1 < argc) {
                 HMODULE doubles = LoadLibraryW(argv[++i]);
-                server->lookupAccountName =
-                    doubles ? reinterpret_cast<void*>(GetProcAddress(doubles, "DoubleLookupAccountNameA"))
-                            : nullptr;
+                server->lookupAccountName = doubles ? reinterpret_cast<void*>(GetProcAddress(
+                                                          doubles, "DoubleLookupAccountNameA"))
+                                                    : nullptr;
                 if (!server->lookupAccountName) {
                     print("cannot load the accounts double " + win32::toUtf8(argv[i]) + "\n");
                     passed = false;
@@ -409,8 +415,10 @@ int wmain(int argc, wchar_t** argv) {
             }
         }
         if (pages == 0) {
-            print("usage: page_host [--map ProgID=Other]... [--site-root folder] [--accounts-double dll] "
-                  "page.asp...\n");
+            print(
+                "usage: page_host [--map ProgID=Other]... [--site-root folder] [--accounts-double "
+                "dll] "
+                "page.asp...\n");
             passed = false;
         }
     }

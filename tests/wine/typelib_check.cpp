@@ -44,7 +44,8 @@ int wmain(int argc, wchar_t** argv) {
         library->GetLibAttr(&libAttr);
         check(guidText(libAttr->guid) == component::kLibId, "LIBID");
         check(libAttr->wMajorVerNum == component::kTypeLibraryMajor &&
-                  libAttr->wMinorVerNum == component::kTypeLibraryMinor, "library version");
+                  libAttr->wMinorVerNum == component::kTypeLibraryMinor,
+              "library version");
         check(libAttr->lcid == 0, "library locale neutral");
         library->ReleaseTLibAttr(libAttr);
         win32::Bstr name;
@@ -93,18 +94,17 @@ int wmain(int argc, wchar_t** argv) {
             info->ReleaseTypeAttr(attr);
             for (UINT i = 0; i < count && i < members.size(); ++i) {
                 const auto& member = members[i];
-                std::string where = "entry " + std::to_string(member.slot) + " " +
-                                    std::string(member.name);
+                std::string where =
+                    "entry " + std::to_string(member.slot) + " " + std::string(member.name);
                 FUNCDESC* f = nullptr;
                 info->GetFuncDesc(i, &f);
                 check(f->oVft / static_cast<SHORT>(sizeof(void*)) == member.slot + 6,
                       where + ": slot");
                 check(f->memid == member.dispid, where + ": DISPID");
-                INVOKEKIND kind = member.kind == component::MemberKind::PropertyGet
-                                      ? INVOKE_PROPERTYGET
-                                  : member.kind == component::MemberKind::PropertyPut
-                                      ? INVOKE_PROPERTYPUT
-                                      : INVOKE_FUNC;
+                INVOKEKIND kind =
+                    member.kind == component::MemberKind::PropertyGet   ? INVOKE_PROPERTYGET
+                    : member.kind == component::MemberKind::PropertyPut ? INVOKE_PROPERTYPUT
+                                                                        : INVOKE_FUNC;
                 check(f->invkind == kind, where + ": kind");
                 BSTR names[16] = {};
                 UINT got = 0;
@@ -138,12 +138,12 @@ int wmain(int argc, wchar_t** argv) {
                 if (hasResult && f->cParams > 0) {
                     const ELEMDESC& e = f->lprgelemdescParam[f->cParams - 1];
                     check((e.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) != 0, where + ": retval");
-                    VARTYPE pointee = e.tdesc.vt == VT_PTR ? e.tdesc.lptdesc->vt : VARTYPE{VT_EMPTY};
+                    VARTYPE pointee =
+                        e.tdesc.vt == VT_PTR ? e.tdesc.lptdesc->vt : VARTYPE{VT_EMPTY};
                     VARTYPE expected = member.result == component::ResultType::Boolean
                                            ? VARTYPE{VT_BOOL}
                                            : VARTYPE{VT_VARIANT};
-                    check(pointee == expected,
-                          where + ": result type");
+                    check(pointee == expected, where + ": result type");
                 }
                 for (UINT n = 0; n < got; ++n) SysFreeString(names[n]);
                 info->ReleaseFuncDesc(f);

@@ -120,9 +120,9 @@ struct Entry {
     std::string where;
     AccountKind kind = AccountKind::User;
     std::string name;
-    std::optional<AccountKey> key;  // from its SID
-    AccountRecord record;           // properties the document gives
-    std::set<std::string> given;    // which properties it gives
+    std::optional<AccountKey> key;     // from its SID
+    AccountRecord record;              // properties the document gives
+    std::set<std::string> given;       // which properties it gives
     std::vector<std::string> related;  // a user's groups, a group's members
     bool replacesMembers = false;
 };

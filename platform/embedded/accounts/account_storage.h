@@ -32,7 +32,7 @@ struct AccountKey {
 struct AccountRecord {
     AccountKey key;
     AccountKind kind = AccountKind::User;
-    std::string name;  // as created
+    std::string name;    // as created
     uint32_t flags = 0;  // users: the UF_* flag word
     std::string fullName;
     std::string description;

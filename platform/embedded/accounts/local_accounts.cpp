@@ -26,6 +26,8 @@ struct BuiltinAccount {
 const std::vector<BuiltinAccount>& builtinAccounts() {
     using namespace builtin_rids;
     using namespace user_flags;
+    // One account per entry.
+    // clang-format off
     static const std::vector<BuiltinAccount> accounts = {
         {{SidDomain::Builtin, kAdministrators}, AccountKind::Group, "Administrators", 0,
          "Members have complete and unrestricted access to the computer", std::nullopt},
@@ -44,6 +46,7 @@ const std::vector<BuiltinAccount>& builtinAccounts() {
              kNormalAccount | kPasswordNeverExpires,
          "Built-in account for guest access to the computer", kGuests},
     };
+    // clang-format on
     return accounts;
 }
 
@@ -232,8 +235,8 @@ void LocalAccounts::remove(AccountKind kind, std::string_view name) {
     storage_->transact([&] {
         auto account = storage_->findByName(name);
         if (!account || account->kind != kind) {
-            raise(notFound(kind), std::string("The ") + std::string(className(kind)) +
-                                      " name could not be found.");
+            raise(notFound(kind),
+                  std::string("The ") + std::string(className(kind)) + " name could not be found.");
         }
         if (isBuiltin(account->key)) {
             raise(account_errors::kSpecialAccount,

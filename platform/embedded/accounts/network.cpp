@@ -25,9 +25,9 @@ public:
             if (member == "UserName") return Variant("Administrator");
             return Variant(computerName_());
         }
-        automation::raise(errors::kMemberNotFound,
-                          "Object doesn't support this property or method: '" +
-                              std::string(name) + "'");
+        automation::raise(
+            errors::kMemberNotFound,
+            "Object doesn't support this property or method: '" + std::string(name) + "'");
     }
 
 private:

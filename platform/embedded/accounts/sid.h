@@ -151,15 +151,15 @@ private:
 
 // SIDs that every Windows system knows.
 namespace well_known_sids {
-inline Sid everyone() { return Sid{Sid::kRevision, 1, {0}}; }           // S-1-1-0
-inline Sid creatorOwner() { return Sid{Sid::kRevision, 3, {0}}; }       // S-1-3-0
-inline Sid creatorGroup() { return Sid{Sid::kRevision, 3, {1}}; }       // S-1-3-1
-inline Sid localSystem() { return Sid{Sid::kRevision, 5, {18}}; }       // S-1-5-18
-inline Sid builtinDomain() { return Sid{Sid::kRevision, 5, {32}}; }     // S-1-5-32
-inline Sid administrators() { return builtinDomain().withRid(544); }    // S-1-5-32-544
-inline Sid users() { return builtinDomain().withRid(545); }             // S-1-5-32-545
-inline Sid guests() { return builtinDomain().withRid(546); }            // S-1-5-32-546
-inline Sid powerUsers() { return builtinDomain().withRid(547); }        // S-1-5-32-547
+inline Sid everyone() { return Sid{Sid::kRevision, 1, {0}}; }         // S-1-1-0
+inline Sid creatorOwner() { return Sid{Sid::kRevision, 3, {0}}; }     // S-1-3-0
+inline Sid creatorGroup() { return Sid{Sid::kRevision, 3, {1}}; }     // S-1-3-1
+inline Sid localSystem() { return Sid{Sid::kRevision, 5, {18}}; }     // S-1-5-18
+inline Sid builtinDomain() { return Sid{Sid::kRevision, 5, {32}}; }   // S-1-5-32
+inline Sid administrators() { return builtinDomain().withRid(544); }  // S-1-5-32-544
+inline Sid users() { return builtinDomain().withRid(545); }           // S-1-5-32-545
+inline Sid guests() { return builtinDomain().withRid(546); }          // S-1-5-32-546
+inline Sid powerUsers() { return builtinDomain().withRid(547); }      // S-1-5-32-547
 }  // namespace well_known_sids
 
 }  // namespace tarnwick::platform::embedded

@@ -106,8 +106,8 @@ void SqliteAccountStorage::saveMachine(const MachineIdentity& identity) {
 }
 
 std::optional<AccountRecord> SqliteAccountStorage::findByName(std::string_view name) {
-    auto query = db().prepare(std::string("SELECT ") + kColumns +
-                              " FROM accounts WHERE name_key = ?");
+    auto query =
+        db().prepare(std::string("SELECT ") + kColumns + " FROM accounts WHERE name_key = ?");
     query.bind(1, accountNameKey(name));
     if (!query.step()) return std::nullopt;
     return readAccount(query);
@@ -122,8 +122,8 @@ std::optional<AccountRecord> SqliteAccountStorage::find(const AccountKey& key) {
 }
 
 std::vector<AccountRecord> SqliteAccountStorage::all() {
-    auto query = db().prepare(std::string("SELECT ") + kColumns +
-                              " FROM accounts ORDER BY sid_domain, rid");
+    auto query =
+        db().prepare(std::string("SELECT ") + kColumns + " FROM accounts ORDER BY sid_domain, rid");
     std::vector<AccountRecord> accounts;
     while (query.step()) accounts.push_back(readAccount(query));
     return accounts;

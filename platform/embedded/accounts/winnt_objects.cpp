@@ -159,27 +159,18 @@ Variant AccountObject::read(Property property) {
     }
     auto account = stored();
     switch (property) {
-        case Property::FullName:
-            return Variant(account.fullName);
-        case Property::Description:
-            return Variant(account.description);
-        case Property::UserFlags:
-            return Variant(static_cast<int32_t>(account.flags));
+        case Property::FullName: return Variant(account.fullName);
+        case Property::Description: return Variant(account.description);
+        case Property::UserFlags: return Variant(static_cast<int32_t>(account.flags));
     }
     return Variant();
 }
 
 void AccountObject::write(Property property, const Variant& value) {
     switch (property) {
-        case Property::FullName:
-            changes_.fullName = automation::toText(value);
-            break;
-        case Property::Description:
-            changes_.description = automation::toText(value);
-            break;
-        case Property::UserFlags:
-            changes_.flags = flagWord(value);
-            break;
+        case Property::FullName: changes_.fullName = automation::toText(value); break;
+        case Property::Description: changes_.description = automation::toText(value); break;
+        case Property::UserFlags: changes_.flags = flagWord(value); break;
     }
 }
 

@@ -17,12 +17,12 @@
 namespace tarnwick::platform::embedded::files {
 
 class CodePageError : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
 class IconvCodePage : public AnsiCodePage {
-  public:
+public:
     // Raises CodePageError when the C library has no converter for the code page.
     explicit IconvCodePage(unsigned codePage);
 
@@ -30,7 +30,7 @@ class IconvCodePage : public AnsiCodePage {
     std::string fromUtf8(std::string_view text) override;
     std::string toUtf8(std::string_view text) override;
 
-  private:
+private:
     struct Closer {
         void operator()(iconv_t handle) const { iconv_close(handle); }
     };

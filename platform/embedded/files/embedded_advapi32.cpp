@@ -40,22 +40,15 @@ bool EmbeddedAdvapi32::fail(uint32_t error) {
     return false;
 }
 
-bool EmbeddedAdvapi32::result(uint32_t error) {
-    return error == 0 || fail(error);
-}
+bool EmbeddedAdvapi32::result(uint32_t error) { return error == 0 || fail(error); }
 
 uint32_t EmbeddedAdvapi32::win32Error(const FileError& error) {
     switch (error.kind()) {
-        case FileErrorKind::NotFound:
-            return kErrorFileNotFound;
-        case FileErrorKind::PathNotFound:
-            return kErrorPathNotFound;
-        case FileErrorKind::AlreadyExists:
-            return kErrorAlreadyExists;
-        case FileErrorKind::AccessDenied:
-            return kErrorAccessDenied;
-        case FileErrorKind::InvalidName:
-            return kErrorInvalidName;
+        case FileErrorKind::NotFound: return kErrorFileNotFound;
+        case FileErrorKind::PathNotFound: return kErrorPathNotFound;
+        case FileErrorKind::AlreadyExists: return kErrorAlreadyExists;
+        case FileErrorKind::AccessDenied: return kErrorAccessDenied;
+        case FileErrorKind::InvalidName: return kErrorInvalidName;
     }
     return kErrorInvalidParameter;
 }
@@ -194,9 +187,7 @@ bool EmbeddedAdvapi32::AddAccessAllowedAce(void* acl, uint32_t revision, uint32_
     return result(memory::addAccessAllowedAce(acl, revision, accessMask, sid));
 }
 
-uint32_t EmbeddedAdvapi32::GetLengthSid(const void* sid) {
-    return memory::sidLength(sid);
-}
+uint32_t EmbeddedAdvapi32::GetLengthSid(const void* sid) { return memory::sidLength(sid); }
 
 bool EmbeddedAdvapi32::EqualSid(const void* sid1, const void* sid2) {
     if (injected("EqualSid", "")) return false;

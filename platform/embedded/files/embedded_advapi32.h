@@ -27,7 +27,7 @@
 namespace tarnwick::platform::embedded::files {
 
 class EmbeddedAdvapi32 : public Advapi32 {
-  public:
+public:
     // `faults` may be null: no call then fails on purpose.
     EmbeddedAdvapi32(std::shared_ptr<FileSystem> files, std::shared_ptr<AccountLookup> accounts,
                      std::shared_ptr<AnsiCodePage> ansi, std::shared_ptr<FaultInjector> faults);
@@ -59,7 +59,7 @@ class EmbeddedAdvapi32 : public Advapi32 {
     uint32_t GetFileAttributesA(const char* fileName) override;
     uint32_t GetLastError() override { return lastError_; }
 
-  private:
+private:
     // True when a fault is injected for the call (the last error is then set).
     bool injected(std::string_view function, std::string_view subject);
     bool result(uint32_t error);

@@ -34,15 +34,11 @@ std::string_view asText(ByteView bytes) {
     return asText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-Bytes asBytes(const std::string& text) {
-    return Bytes(text.begin(), text.end());
-}
+Bytes asBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 }  // namespace
 
-void EntryTable::createSchema(Database& db) {
-    db.execute(kSchema);
-}
+void EntryTable::createSchema(Database& db) { db.execute(kSchema); }
 
 std::vector<EntryRow> EntryTable::rows(Statement& query) {
     std::vector<EntryRow> result;
@@ -169,8 +165,6 @@ void EntryTable::remove(int64_t id) {
     db_.prepare("DELETE FROM file_entries WHERE id = ?").bind(1, id).run();
 }
 
-void EntryTable::removeAll() {
-    db_.execute("DELETE FROM file_entries");
-}
+void EntryTable::removeAll() { db_.execute("DELETE FROM file_entries"); }
 
 }  // namespace tarnwick::platform::embedded::files

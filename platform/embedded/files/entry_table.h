@@ -36,7 +36,7 @@ struct EntryRow {
 };
 
 class EntryTable {
-  public:
+public:
     explicit EntryTable(Database& db) : db_(db) {}
 
     static void createSchema(Database& db);
@@ -62,7 +62,7 @@ class EntryTable {
     void remove(int64_t id);
     void removeAll();
 
-  private:
+private:
     std::vector<EntryRow> rows(Statement& query);
 
     Database& db_;

@@ -15,10 +15,8 @@ bool isForbidden(unsigned char c) {
         case '"':
         case '|':
         case '?':
-        case '*':
-            return true;
-        default:
-            return false;
+        case '*': return true;
+        default: return false;
     }
 }
 
@@ -33,9 +31,7 @@ std::string FilePath::text() const {
     return result;
 }
 
-std::string FilePath::name() const {
-    return names.empty() ? std::string() : names.back();
-}
+std::string FilePath::name() const { return names.empty() ? std::string() : names.back(); }
 
 FilePath FilePath::parent() const {
     FilePath result = *this;

@@ -45,9 +45,7 @@ struct ParsedPath {
 ParsedPath parseFilePath(std::string_view text);
 
 // True when `c` separates names ("\" or "/").
-inline bool isSeparator(char c) {
-    return c == '\\' || c == '/';
-}
+inline bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 // The drive letter of "X:" (upper case) when the text starts with one.
 std::optional<char> driveLetterOf(std::string_view text);

@@ -8,16 +8,11 @@ namespace {
 
 std::string describe(FileErrorKind kind) {
     switch (kind) {
-        case FileErrorKind::NotFound:
-            return "not found";
-        case FileErrorKind::PathNotFound:
-            return "path not found";
-        case FileErrorKind::AlreadyExists:
-            return "already exists";
-        case FileErrorKind::AccessDenied:
-            return "access denied";
-        case FileErrorKind::InvalidName:
-            return "invalid name";
+        case FileErrorKind::NotFound: return "not found";
+        case FileErrorKind::PathNotFound: return "path not found";
+        case FileErrorKind::AlreadyExists: return "already exists";
+        case FileErrorKind::AccessDenied: return "access denied";
+        case FileErrorKind::InvalidName: return "invalid name";
     }
     return "error";
 }
@@ -135,13 +130,9 @@ Entry FileSystem::insertChild(const Entry& parent, const std::string& name, bool
     return Entry{id, parent.path.child(name), folder, attributes};
 }
 
-std::optional<Entry> FileSystem::find(std::string_view path) {
-    return resolve(path).entry;
-}
+std::optional<Entry> FileSystem::find(std::string_view path) { return resolve(path).entry; }
 
-Entry FileSystem::entry(std::string_view path) {
-    return require(path);
-}
+Entry FileSystem::entry(std::string_view path) { return require(path); }
 
 bool FileSystem::folderExists(std::string_view path) {
     auto found = find(path);
@@ -163,9 +154,7 @@ std::vector<Entry> FileSystem::children(std::string_view folder) {
     return entries;
 }
 
-uint64_t FileSystem::size(std::string_view path) {
-    return table_.size(require(path).id);
-}
+uint64_t FileSystem::size(std::string_view path) { return table_.size(require(path).id); }
 
 Entry FileSystem::createFolder(std::string_view path) {
     Transaction transaction(store_->db());

@@ -59,12 +59,12 @@ enum class FileErrorKind {
 };
 
 class FileError : public std::runtime_error {
-  public:
+public:
     FileError(FileErrorKind kind, std::string path);
     FileErrorKind kind() const { return kind_; }
     const std::string& path() const { return path_; }
 
-  private:
+private:
     FileErrorKind kind_;
     std::string path_;
 };
@@ -87,7 +87,7 @@ enum class WriteMode {
 };
 
 class FileSystem {
-  public:
+public:
     // Creates the table when missing and makes sure drive C: exists.
     explicit FileSystem(std::shared_ptr<Store> store);
 
@@ -134,7 +134,7 @@ class FileSystem {
     Bytes securityDescriptor(std::string_view path);
     void setSecurityDescriptor(std::string_view path, ByteView descriptor);
 
-  private:
+private:
     struct Resolution;
     Resolution resolve(std::string_view path);
     Entry require(std::string_view path);

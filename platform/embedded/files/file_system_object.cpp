@@ -10,14 +10,14 @@ namespace {
 using namespace fso;
 
 class FileSystemObject : public automation::Dispatch {
-  public:
+public:
     explicit FileSystemObject(ContextRef context) : context_(std::move(context)) {}
 
     Variant invoke(std::string_view name, InvokeKind kind, std::span<Variant> args) override {
         return dispatch(*this, kMembers, name, kind, args);
     }
 
-  private:
+private:
     // The absolute form of path argument `index`, after the fault check.
     std::string pathArgument(const MemberCall& call, size_t index = 0) {
         auto text = call.text(index);

@@ -70,12 +70,10 @@ void putContent(json& out, const std::string& bytes, AnsiCodePage* ansi) {
     throw LoadError(where + ": " + what);
 }
 
-std::string keyPath(const std::string& key) {
-    return "files.files[" + json(key).dump() + "]";
-}
+std::string keyPath(const std::string& key) { return "files.files[" + json(key).dump() + "]"; }
 
 class Loader {
-  public:
+public:
     Loader(FileSystem& files, const json& document) : files_(files), document_(document) {}
 
     void run() {
@@ -95,7 +93,7 @@ class Loader {
         loadFiles();
     }
 
-  private:
+private:
     struct Listed {
         std::string where;
         FilePath path;
@@ -195,10 +193,8 @@ class Loader {
             case FileErrorKind::PathNotFound:
                 return "the folder " + path.parent().text() + " does not exist";
             case FileErrorKind::AlreadyExists:
-            case FileErrorKind::AccessDenied:
-                return path.text() + " is already a folder";
-            default:
-                return error.what();
+            case FileErrorKind::AccessDenied: return path.text() + " is already a folder";
+            default: return error.what();
         }
     }
 
@@ -348,8 +344,6 @@ json FilesState::dump() {
     return {{"drives", drives}, {"folders", folders}, {"files", files}};
 }
 
-void FilesState::load(const json& document) {
-    Loader(*files_, document).run();
-}
+void FilesState::load(const json& document) { Loader(*files_, document).run(); }
 
 }  // namespace tarnwick::platform::embedded::files

@@ -31,14 +31,14 @@
 namespace tarnwick::platform::embedded::files {
 
 class FilesState : public StateModule {
-  public:
+public:
     explicit FilesState(std::shared_ptr<FileSystem> files) : files_(std::move(files)) {}
 
     std::string_view name() const override { return "files"; }
     nlohmann::json dump() override;
     void load(const nlohmann::json& document) override;
 
-  private:
+private:
     std::shared_ptr<FileSystem> files_;
 };
 

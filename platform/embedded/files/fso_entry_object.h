@@ -10,7 +10,7 @@
 namespace tarnwick::platform::embedded::files::fso {
 
 class EntryObject : public automation::Dispatch {
-  protected:
+protected:
     EntryObject(ContextRef context, std::string path, Looking looking)
         : context_(std::move(context)), path_(std::move(path)), looking_(looking) {}
 

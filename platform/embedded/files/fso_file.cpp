@@ -6,7 +6,7 @@ namespace tarnwick::platform::embedded::files::fso {
 namespace {
 
 class FileObject : public EntryObject {
-  public:
+public:
     FileObject(ContextRef context, std::string path)
         : EntryObject(std::move(context), std::move(path), Looking::ForFile) {}
 
@@ -14,7 +14,7 @@ class FileObject : public EntryObject {
         return dispatch(*this, kMembers, name, kind, args);
     }
 
-  private:
+private:
     Variant parentFolder(const MemberCall& call) {
         call.expectArguments(0, 0);
         return makeFolder(context_, current(call).path.parent().text());

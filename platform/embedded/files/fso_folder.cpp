@@ -6,7 +6,7 @@ namespace tarnwick::platform::embedded::files::fso {
 namespace {
 
 class EntryCollection : public automation::Dispatch {
-  public:
+public:
     EntryCollection(ContextRef context, std::string folder, bool folders)
         : context_(std::move(context)), folder_(std::move(folder)), folders_(folders) {}
 
@@ -14,7 +14,7 @@ class EntryCollection : public automation::Dispatch {
         return dispatch(*this, kMembers, name, kind, args);
     }
 
-  private:
+private:
     Looking looking() const { return folders_ ? Looking::ForFolder : Looking::ForFile; }
 
     std::vector<Entry> entries(const MemberCall& call) {
@@ -80,7 +80,7 @@ class EntryCollection : public automation::Dispatch {
 };
 
 class FolderObject : public EntryObject {
-  public:
+public:
     FolderObject(ContextRef context, std::string path)
         : EntryObject(std::move(context), std::move(path), Looking::ForFolder) {}
 
@@ -88,7 +88,7 @@ class FolderObject : public EntryObject {
         return dispatch(*this, kMembers, name, kind, args);
     }
 
-  private:
+private:
     Variant parentFolder(const MemberCall& call) {
         call.expectArguments(0, 0);
         auto folder = current(call);

@@ -13,14 +13,10 @@ void checkSingleName(std::string_view name) {
 
 void raiseScriptError(int32_t number) {
     switch (number) {
-        case numbers::kBadFileName:
-            automation::raise(number, "Bad file name or number");
-        case numbers::kBadFileMode:
-            automation::raise(number, "Bad file mode");
-        case numbers::kInputPastEnd:
-            automation::raise(number, "Input past end of file");
-        default:
-            automation::raise(number);
+        case numbers::kBadFileName: automation::raise(number, "Bad file name or number");
+        case numbers::kBadFileMode: automation::raise(number, "Bad file mode");
+        case numbers::kInputPastEnd: automation::raise(number, "Input past end of file");
+        default: automation::raise(number);
     }
 }
 
@@ -29,14 +25,10 @@ void raiseFileError(const FileError& error, Looking looking) {
         case FileErrorKind::NotFound:
             raiseScriptError(looking == Looking::ForFile ? numbers::kFileNotFound
                                                          : numbers::kPathNotFound);
-        case FileErrorKind::PathNotFound:
-            raiseScriptError(numbers::kPathNotFound);
-        case FileErrorKind::AlreadyExists:
-            raiseScriptError(numbers::kFileAlreadyExists);
-        case FileErrorKind::AccessDenied:
-            raiseScriptError(numbers::kPermissionDenied);
-        case FileErrorKind::InvalidName:
-            raiseScriptError(numbers::kBadFileName);
+        case FileErrorKind::PathNotFound: raiseScriptError(numbers::kPathNotFound);
+        case FileErrorKind::AlreadyExists: raiseScriptError(numbers::kFileAlreadyExists);
+        case FileErrorKind::AccessDenied: raiseScriptError(numbers::kPermissionDenied);
+        case FileErrorKind::InvalidName: raiseScriptError(numbers::kBadFileName);
     }
     raiseScriptError(numbers::kPathNotFound);
 }
@@ -110,9 +102,7 @@ size_t lastSeparator(std::string_view path, size_t end) {
 
 }  // namespace
 
-bool endsWithSeparator(std::string_view path) {
-    return !path.empty() && isSeparator(path.back());
-}
+bool endsWithSeparator(std::string_view path) { return !path.empty() && isSeparator(path.back()); }
 
 std::string parentFolderName(std::string_view path) {
     size_t end = trimmedEnd(path);

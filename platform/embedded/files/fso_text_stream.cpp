@@ -15,7 +15,7 @@ constexpr std::string_view kByteOrderMark = "\xFF\xFE";
 constexpr std::string_view kLineEnd = "\r\n";
 
 class TextStream : public automation::Dispatch {
-  public:
+public:
     TextStream(ContextRef context, std::string path, StreamMode mode, bool unicode,
                std::string text)
         : context_(std::move(context)),
@@ -28,7 +28,7 @@ class TextStream : public automation::Dispatch {
         return dispatch(*this, kMembers, name, kind, args);
     }
 
-  private:
+private:
     bool reading() const { return mode_ == StreamMode::Reading; }
     bool atEnd() const { return position_ >= text_.size(); }
 

@@ -7,7 +7,7 @@
 namespace tarnwick::platform::embedded::files {
 
 class SystemRandomSource : public RandomSource {
-  public:
+public:
     // Raises std::system_error when the kernel refuses to give random bytes.
     void fill(std::span<uint8_t> bytes) override;
 };

@@ -36,9 +36,7 @@ void put32(Bytes& bytes, size_t at, uint32_t value) {
 }
 
 // Access entries whose body is a mask and a SID.
-bool hasSidBody(uint8_t type) {
-    return type <= 3;
-}
+bool hasSidBody(uint8_t type) { return type <= 3; }
 
 }  // namespace
 
@@ -104,27 +102,13 @@ Bytes makeSid(uint64_t authority, std::initializer_list<uint32_t> subAuthorities
 }
 
 namespace wellKnown {
-Bytes everyone() {
-    return makeSid(1, {0});
-}
-Bytes creatorOwner() {
-    return makeSid(3, {0});
-}
-Bytes creatorGroup() {
-    return makeSid(3, {1});
-}
-Bytes system() {
-    return makeSid(5, {18});
-}
-Bytes administrators() {
-    return makeSid(5, {32, 544});
-}
-Bytes users() {
-    return makeSid(5, {32, 545});
-}
-Bytes guests() {
-    return makeSid(5, {32, 546});
-}
+Bytes everyone() { return makeSid(1, {0}); }
+Bytes creatorOwner() { return makeSid(3, {0}); }
+Bytes creatorGroup() { return makeSid(3, {1}); }
+Bytes system() { return makeSid(5, {18}); }
+Bytes administrators() { return makeSid(5, {32, 544}); }
+Bytes users() { return makeSid(5, {32, 545}); }
+Bytes guests() { return makeSid(5, {32, 546}); }
 }  // namespace wellKnown
 
 uint32_t mapGenericFileRights(uint32_t mask) {
@@ -262,12 +246,8 @@ SecurityDescriptor selectParts(const SecurityDescriptor& descriptor, uint32_t in
 
 // ---- Defaults and inheritance -----------------------------------------------
 
-Bytes defaultOwner() {
-    return wellKnown::administrators();
-}
-Bytes defaultGroup() {
-    return wellKnown::system();
-}
+Bytes defaultOwner() { return wellKnown::administrators(); }
+Bytes defaultGroup() { return wellKnown::system(); }
 
 namespace {
 

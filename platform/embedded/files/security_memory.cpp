@@ -12,12 +12,8 @@ using namespace platform::win32;
 constexpr uint32_t kAclHeaderSize = 8;
 constexpr uint32_t kAceHeaderSize = 4;  // type, flags, size
 
-const uint8_t* bytesOf(const void* pointer) {
-    return static_cast<const uint8_t*>(pointer);
-}
-uint8_t* bytesOf(void* pointer) {
-    return static_cast<uint8_t*>(pointer);
-}
+const uint8_t* bytesOf(const void* pointer) { return static_cast<const uint8_t*>(pointer); }
+uint8_t* bytesOf(void* pointer) { return static_cast<uint8_t*>(pointer); }
 
 uint16_t load16(const uint8_t* at) {
     uint16_t value;
@@ -25,16 +21,10 @@ uint16_t load16(const uint8_t* at) {
     return value;
 }
 
-void store16(uint8_t* at, uint16_t value) {
-    std::memcpy(at, &value, sizeof value);
-}
-void store32(uint8_t* at, uint32_t value) {
-    std::memcpy(at, &value, sizeof value);
-}
+void store16(uint8_t* at, uint16_t value) { std::memcpy(at, &value, sizeof value); }
+void store32(uint8_t* at, uint32_t value) { std::memcpy(at, &value, sizeof value); }
 
-bool knownRevision(uint32_t revision) {
-    return revision >= 2 && revision <= 4;
-}
+bool knownRevision(uint32_t revision) { return revision >= 2 && revision <= 4; }
 
 // The layout of a valid ACL in the caller's memory.
 struct AclLayout {

@@ -37,9 +37,10 @@ PropertyValue valueFromJson(PropertyType type, const json& value, const std::str
             if (value.is_number_integer()) {
                 // Parsed text gives non-negative whole numbers as unsigned, a
                 // document built in code may give them as signed: both count.
-                bool inRange = value.is_number_unsigned()
-                                   ? value.get<uint64_t>() <= 0xFFFFFFFFu
-                                   : value.get<int64_t>() >= 0 && value.get<int64_t>() <= 0xFFFFFFFFll;
+                bool inRange =
+                    value.is_number_unsigned()
+                        ? value.get<uint64_t>() <= 0xFFFFFFFFu
+                        : value.get<int64_t>() >= 0 && value.get<int64_t>() <= 0xFFFFFFFFll;
                 if (inRange) {
                     return PropertyValue::number(static_cast<uint32_t>(value.get<int64_t>()));
                 }
@@ -120,8 +121,7 @@ PropertyMap checkedProperties(const json& properties, const std::string& where) 
             value = &given.at("value");
             valueAt = at + ".value";
         }
-        loaded.emplace(std::string(property->name),
-                       valueFromJson(property->type, *value, valueAt));
+        loaded.emplace(std::string(property->name), valueFromJson(property->type, *value, valueAt));
     }
     return loaded;
 }

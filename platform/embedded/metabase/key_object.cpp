@@ -25,20 +25,13 @@ std::string_view belowMachine(std::string_view keyPath) {
 }  // namespace
 
 const KeyObject::Member KeyObject::kMembers[] = {
-    {"Class", &KeyObject::className},
-    {"Name", &KeyObject::keyNameMember},
-    {"ADsPath", &KeyObject::adsPathMember},
-    {"Parent", &KeyObject::parentMember},
-    {"Get", &KeyObject::getMember},
-    {"Put", &KeyObject::putMember},
-    {"SetInfo", &KeyObject::setInfo},
-    {"GetInfo", &KeyObject::getInfo},
-    {"Create", &KeyObject::createChild},
-    {"Delete", &KeyObject::deleteChild},
-    {"Children", &KeyObject::childrenMember},
-    {"AppCreate", &KeyObject::appCreate},
-    {"AppCreate2", &KeyObject::appCreate2},
-    {"Start", &KeyObject::startSite},
+    {"Class", &KeyObject::className},         {"Name", &KeyObject::keyNameMember},
+    {"ADsPath", &KeyObject::adsPathMember},   {"Parent", &KeyObject::parentMember},
+    {"Get", &KeyObject::getMember},           {"Put", &KeyObject::putMember},
+    {"SetInfo", &KeyObject::setInfo},         {"GetInfo", &KeyObject::getInfo},
+    {"Create", &KeyObject::createChild},      {"Delete", &KeyObject::deleteChild},
+    {"Children", &KeyObject::childrenMember}, {"AppCreate", &KeyObject::appCreate},
+    {"AppCreate2", &KeyObject::appCreate2},   {"Start", &KeyObject::startSite},
     {"Stop", &KeyObject::stopSite},
 };
 
@@ -139,8 +132,8 @@ Variant KeyObject::readProperty(std::string_view name) {
         if (pending != pending_.end()) return toAutomation(pending->second);
     }
     if (!stored_) {
-        raise(errors::kPropertyNotFound, "The property " + std::string(property->name) +
-                                             " is not set on " + key_.path);
+        raise(errors::kPropertyNotFound,
+              "The property " + std::string(property->name) + " is not set on " + key_.path);
     }
     std::optional<Variant> result;
     if (property->source == PropertySource::ServerState) {
@@ -154,8 +147,8 @@ Variant KeyObject::readProperty(std::string_view name) {
         if (!result) tree_->requireKey(key_.path);
     }
     if (!result) {
-        raise(errors::kPropertyNotFound, "The property " + std::string(property->name) +
-                                             " is not set on " + key_.path);
+        raise(errors::kPropertyNotFound,
+              "The property " + std::string(property->name) + " is not set on " + key_.path);
     }
     return std::move(*result);
 }
@@ -209,8 +202,7 @@ Variant KeyObject::createChild(Args args) {
     const auto* childClass = findClass(className);
     if (!container || !childClass || !mayContain(*container, *childClass) ||
         (childClass->iis6Only && tree_->host().iisVersion() != 6)) {
-        raise(errors::kSchemaViolation,
-              "A " + key_.keyClass + " cannot contain a " + className);
+        raise(errors::kSchemaViolation, "A " + key_.keyClass + " cannot contain a " + className);
     }
     if (!isValidKeyName(name)) raise(errors::kInvalidArgument, "Invalid key name: " + name);
 

@@ -78,8 +78,7 @@ PropertyMap MemoryMetabaseStorage::properties(std::string_view path) {
 void MemoryMetabaseStorage::insertKey(const KeyRecord& key) {
     std::lock_guard lock(mutex_);
     auto parent = parentKeyPath(key.path);
-    if (entry(key.path) ||
-        (!automation::equalsIgnoreCase(parent, kMachineKey) && !entry(parent))) {
+    if (entry(key.path) || (!automation::equalsIgnoreCase(parent, kMachineKey) && !entry(parent))) {
         throw std::logic_error("metabase key cannot be inserted: " + key.path);
     }
     state_.keys.emplace(lowered(key.path), Entry{key, {}, state_.nextSequence++});

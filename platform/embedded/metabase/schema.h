@@ -30,7 +30,7 @@ const PropertyDefinition* findProperty(std::string_view name);
 struct KeyClass {
     std::string_view name;
     std::span<const std::string_view> children;  // classes that Create may make below it
-    bool iis6Only = false;                        // application pools exist on IIS 6 only
+    bool iis6Only = false;                       // application pools exist on IIS 6 only
 };
 
 // nullptr for an unknown class.

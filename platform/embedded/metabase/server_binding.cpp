@@ -19,7 +19,8 @@ std::optional<ServerBinding> parseServerBinding(std::string_view text) {
         port = port * 10 + static_cast<unsigned>(c - '0');
     }
     if (port == 0 || port > 65535) return std::nullopt;
-    return ServerBinding{text.substr(0, first), static_cast<uint16_t>(port), text.substr(second + 1)};
+    return ServerBinding{text.substr(0, first), static_cast<uint16_t>(port),
+                         text.substr(second + 1)};
 }
 
 bool bindingsCollide(const ServerBinding& a, const ServerBinding& b) {

@@ -19,7 +19,7 @@ namespace tarnwick::platform::metabase {
 struct ServerBinding {
     std::string_view address;  // empty: all unassigned addresses
     uint16_t port = 0;
-    std::string_view host;     // empty: any host name
+    std::string_view host;  // empty: any host name
 };
 
 // nullopt unless the text has exactly two ":" with a port from 1 to 65535

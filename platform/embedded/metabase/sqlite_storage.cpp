@@ -1,7 +1,6 @@
 #include "platform/embedded/metabase/sqlite_storage.h"
 
 #include <nlohmann/json.hpp>
-
 #include <unordered_map>
 
 #include "automation/text.h"
@@ -43,8 +42,7 @@ CREATE TABLE IF NOT EXISTS metabase_reservations (
 // Selects a key path and everything below it; binds the path as ?1. The
 // paths below sort between the path + "/" and the path + "0" (the character
 // after "/"), so the unique index on the path finds them.
-constexpr const char* kWithinPath =
-    "(path = ?1 OR (path >= ?1 || '/' AND path < ?1 || '0'))";
+constexpr const char* kWithinPath = "(path = ?1 OR (path >= ?1 || '/' AND path < ?1 || '0'))";
 
 void bindValue(Statement& statement, int index, const PropertyValue& value) {
     switch (value.type()) {
@@ -53,9 +51,7 @@ void bindValue(Statement& statement, int index, const PropertyValue& value) {
             statement.bind(index, static_cast<int64_t>(value.number()));
             break;
         case PropertyType::Boolean: statement.bind(index, value.boolean() ? 1 : 0); break;
-        case PropertyType::List:
-            statement.bind(index, nlohmann::json(value.list()).dump());
-            break;
+        case PropertyType::List: statement.bind(index, nlohmann::json(value.list()).dump()); break;
     }
 }
 
@@ -143,8 +139,9 @@ const PropertyValue* findProperty(const PropertyMap& properties, std::string_vie
 }
 
 void assignProperty(PropertyMap& properties, const std::string& name, const PropertyValue& value) {
-    std::erase_if(properties,
-                  [&](const auto& entry) { return automation::equalsIgnoreCase(entry.first, name); });
+    std::erase_if(properties, [&](const auto& entry) {
+        return automation::equalsIgnoreCase(entry.first, name);
+    });
     properties.insert_or_assign(name, value);
 }
 }  // namespace
@@ -171,7 +168,8 @@ SqliteMetabaseStorage::CopyEntry* SqliteMetabaseStorage::entry(std::string_view 
     if (found.empty()) return nullptr;
     std::string key = found.front().path;
     return &known.keys
-                .insert_or_assign(std::move(key), Copy::Entry{std::move(found.front()), std::nullopt})
+                .insert_or_assign(std::move(key),
+                                  Copy::Entry{std::move(found.front()), std::nullopt})
                 .first->second;
 }
 
@@ -225,8 +223,8 @@ std::vector<KeyRecord> SqliteMetabaseStorage::childKeys(std::string_view path) {
     if (listed == known.children.end()) {
         // The children and their properties, read in two queries.
         auto& db = store_->db();
-        auto query = db.prepare(
-            "SELECT path, class, state FROM metabase_keys WHERE parent = ? ORDER BY id");
+        auto query =
+            db.prepare("SELECT path, class, state FROM metabase_keys WHERE parent = ? ORDER BY id");
         query.bind(1, path);
         ByPath<Copy::Entry> read;
         std::vector<std::string> order;
@@ -322,9 +320,9 @@ void SqliteMetabaseStorage::writeProperties(std::string_view path, const Propert
         write.reset();
     }
     auto& known = copy();
-    if (auto found = known.keys.find(path);
-        found != known.keys.end() && found->second.properties) {
-        for (const auto& [name, value] : values) assignProperty(*found->second.properties, name, value);
+    if (auto found = known.keys.find(path); found != known.keys.end() && found->second.properties) {
+        for (const auto& [name, value] : values)
+            assignProperty(*found->second.properties, name, value);
     }
 }
 
@@ -341,8 +339,9 @@ void SqliteMetabaseStorage::removeSubtree(std::string_view path) {
     std::erase_if(known.children, removed);
     auto siblings = known.children.find(metabase::parentKeyPath(path));
     if (siblings != known.children.end()) {
-        std::erase_if(siblings->second,
-                      [&](const std::string& child) { return automation::equalsIgnoreCase(child, path); });
+        std::erase_if(siblings->second, [&](const std::string& child) {
+            return automation::equalsIgnoreCase(child, path);
+        });
     }
 }
 

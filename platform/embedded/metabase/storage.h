@@ -57,8 +57,7 @@ public:
     // Every key, parents before children, in the order they were inserted.
     virtual std::vector<KeyRecord> allKeys() = 0;
 
-    virtual std::optional<PropertyValue> property(std::string_view path,
-                                                  std::string_view name) = 0;
+    virtual std::optional<PropertyValue> property(std::string_view path, std::string_view name) = 0;
     virtual PropertyMap properties(std::string_view path) = 0;
     // Calls `use` with the key's value of `name`, nullptr when it is unset or
     // there is no such key; a storage that can lends the value uncopied.

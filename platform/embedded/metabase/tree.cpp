@@ -147,8 +147,8 @@ void MetabaseTree::removeChild(std::string_view container, const KeyClass& keyCl
         requireKey(container);
         auto child = requireKey(std::string(container) + "/" + std::string(name));
         if (!equalsIgnoreCase(child.keyClass, keyClass.name)) {
-            raise(errors::kPathNotFound, "No " + std::string(keyClass.name) + " named " +
-                                             std::string(name));
+            raise(errors::kPathNotFound,
+                  "No " + std::string(keyClass.name) + " named " + std::string(name));
         }
         storage_->removeSubtree(child.path);
     });

@@ -17,7 +17,7 @@
 namespace tarnwick::platform::embedded::system {
 
 class EmbeddedSetupSystem : public installer::SetupSystem {
-  public:
+public:
     EmbeddedSetupSystem(Services services, ObjectFactory objects,
                         std::shared_ptr<EmbeddedSystem> system)
         : services_(std::move(services)),
@@ -37,7 +37,7 @@ class EmbeddedSetupSystem : public installer::SetupSystem {
     bool SQLConfigDataSource(void* parentWindow, uint16_t request, const char* driver,
                              const char* attributes) override;
 
-  private:
+private:
     Services services_;
     ObjectFactory objects_;
     std::shared_ptr<EmbeddedSystem> system_;

@@ -37,9 +37,7 @@ constexpr uint16_t kAddSystemDataSource = 4;
 constexpr uint16_t kRemoveSystemDataSource = 6;
 constexpr std::string_view kAccessDriver = "Microsoft Access Driver (*.mdb)";
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view trim(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);

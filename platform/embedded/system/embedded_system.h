@@ -46,7 +46,7 @@ struct Registration {
 };
 
 class EmbeddedSystem : public StateModule {
-  public:
+public:
     EmbeddedSystem(std::shared_ptr<Store> store, std::shared_ptr<files::FileSystem> files,
                    std::shared_ptr<FaultInjector> faults);
 
@@ -85,7 +85,7 @@ class EmbeddedSystem : public StateModule {
     nlohmann::json dump() override;
     void load(const nlohmann::json& document) override;
 
-  private:
+private:
     std::string setting(std::string_view name, std::string_view fallback);
     std::string runRegsvr32(std::string_view arguments);
 

@@ -4,14 +4,10 @@ namespace tarnwick::platform::embedded::system {
 
 std::string_view kindName(FormEvent::Kind kind) {
     switch (kind) {
-        case FormEvent::Kind::Caption:
-            return "caption";
-        case FormEvent::Kind::MessageBox:
-            return "message";
-        case FormEvent::Kind::FolderPicker:
-            return "folder picker";
-        case FormEvent::Kind::ShellExecute:
-            return "shell";
+        case FormEvent::Kind::Caption: return "caption";
+        case FormEvent::Kind::MessageBox: return "message";
+        case FormEvent::Kind::FolderPicker: return "folder picker";
+        case FormEvent::Kind::ShellExecute: return "shell";
     }
     return "";
 }

@@ -24,7 +24,7 @@ struct FormEvent {
 std::string_view kindName(FormEvent::Kind kind);
 
 class RecordingFormView : public installer::FormView {
-  public:
+public:
     std::vector<FormEvent> events;
     // What the folder picker returns; nullopt: the operator cancels.
     std::optional<std::string> folderChoice;
@@ -40,7 +40,7 @@ class RecordingFormView : public installer::FormView {
     void shellExecute(std::string_view verb, std::string_view file, std::string_view parameters,
                       std::string_view directory, int showCommand) override;
 
-  private:
+private:
     void record(FormEvent::Kind kind, std::string text);
     std::string caption_;
 };

@@ -37,7 +37,8 @@ Machine& machine() {
             std::make_shared<metabase::MemoryMetabaseStorage>(), std::make_shared<Host>());
         made.metabase->seedDefaults();
         made.accounts = std::make_shared<embedded::LocalAccounts>(
-            std::make_shared<embedded::MemoryAccountStorage>(), [] { return std::string(kComputerName); });
+            std::make_shared<embedded::MemoryAccountStorage>(),
+            [] { return std::string(kComputerName); });
         made.accounts->seedDefaults();
         made.winnt = std::make_unique<embedded::WinNTProvider>(made.accounts);
         return made;

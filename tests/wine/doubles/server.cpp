@@ -35,11 +35,14 @@ namespace wine = tarnwick::tests::wine;
 HMODULE g_module = nullptr;
 
 // {5E0B7C21-3A94-4D6B-8F12-7C44A1D90001}
-const CLSID kIisClass = {0x5e0b7c21, 0x3a94, 0x4d6b, {0x8f, 0x12, 0x7c, 0x44, 0xa1, 0xd9, 0x00, 0x01}};
+const CLSID kIisClass = {
+    0x5e0b7c21, 0x3a94, 0x4d6b, {0x8f, 0x12, 0x7c, 0x44, 0xa1, 0xd9, 0x00, 0x01}};
 // {5E0B7C21-3A94-4D6B-8F12-7C44A1D90002}
-const CLSID kWinNTClass = {0x5e0b7c21, 0x3a94, 0x4d6b, {0x8f, 0x12, 0x7c, 0x44, 0xa1, 0xd9, 0x00, 0x02}};
+const CLSID kWinNTClass = {
+    0x5e0b7c21, 0x3a94, 0x4d6b, {0x8f, 0x12, 0x7c, 0x44, 0xa1, 0xd9, 0x00, 0x02}};
 // {5E0B7C21-3A94-4D6B-8F12-7C44A1D90003}
-const CLSID kNetworkClass = {0x5e0b7c21, 0x3a94, 0x4d6b, {0x8f, 0x12, 0x7c, 0x44, 0xa1, 0xd9, 0x00, 0x03}};
+const CLSID kNetworkClass = {
+    0x5e0b7c21, 0x3a94, 0x4d6b, {0x8f, 0x12, 0x7c, 0x44, 0xa1, 0xd9, 0x00, 0x03}};
 
 enum class Kind { Iis, WinNT, Network };
 
@@ -99,8 +102,7 @@ public:
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 
     // The whole name is taken; the path is looked at when the moniker binds.
-    STDMETHODIMP ParseDisplayName(IBindCtx*, LPOLESTR name, ULONG* eaten,
-                                  IMoniker** out) override {
+    STDMETHODIMP ParseDisplayName(IBindCtx*, LPOLESTR name, ULONG* eaten, IMoniker** out) override {
         *eaten = 0;
         *out = nullptr;
         std::wstring text(name);
@@ -110,8 +112,8 @@ public:
             return MK_E_SYNTAX;
         }
         Kind kind = info_.kind;
-        *out = wine::makeDirectoryMoniker(*info_.clsid, text,
-                                          [kind](const std::string& path) { return bindPath(kind, path); });
+        *out = wine::makeDirectoryMoniker(
+            *info_.clsid, text, [kind](const std::string& path) { return bindPath(kind, path); });
         if (!*out) return E_OUTOFMEMORY;
         *eaten = static_cast<ULONG>(text.size());
         return S_OK;
@@ -132,8 +134,8 @@ std::wstring guidText(const GUID& guid) {
 
 LONG setText(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
     HKEY handle;
-    LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE,
-                                  nullptr, &handle, nullptr);
+    LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                                  &handle, nullptr);
     if (status != ERROR_SUCCESS) return status;
     status = RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
@@ -176,7 +178,8 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
         if (status == ERROR_SUCCESS) status = setText(key + L"\\ProgID", nullptr, info.progId);
         if (status == ERROR_SUCCESS) status = setText(info.progId, nullptr, title);
         if (status == ERROR_SUCCESS) {
-            status = setText(std::wstring(info.progId) + L"\\CLSID", nullptr, guidText(*info.clsid));
+            status =
+                setText(std::wstring(info.progId) + L"\\CLSID", nullptr, guidText(*info.clsid));
         }
         if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
     }
@@ -197,8 +200,8 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
 // domain's counting its terminator) when a buffer is too small. The system
 // name must be empty or this computer.
 extern "C" BOOL WINAPI DoubleLookupAccountNameA(LPCSTR systemName, LPCSTR accountName, PSID sid,
-                                                LPDWORD sidSize, LPSTR domain,
-                                                LPDWORD domainSize, PSID_NAME_USE use) {
+                                                LPDWORD sidSize, LPSTR domain, LPDWORD domainSize,
+                                                PSID_NAME_USE use) {
     if (!accountName || !sidSize || !domainSize) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -50,9 +50,7 @@ void record(const std::string& line) {
 
 bool isSetupWindow(HWND window);
 
-std::string orNull(LPCSTR text) {
-    return text ? "'" + std::string(text) + "'" : "null";
-}
+std::string orNull(LPCSTR text) { return text ? "'" + std::string(text) + "'" : "null"; }
 
 // Setup.exe's ShellExecuteA: records the call and reports success.
 HINSTANCE WINAPI recordShellExecute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,

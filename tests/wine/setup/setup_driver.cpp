@@ -84,9 +84,7 @@ std::wstring classOf(HWND window) {
     return std::wstring(name, static_cast<size_t>(length));
 }
 
-bool sameText(const std::wstring& a, const wchar_t* b) {
-    return _wcsicmp(a.c_str(), b) == 0;
-}
+bool sameText(const std::wstring& a, const wchar_t* b) { return _wcsicmp(a.c_str(), b) == 0; }
 
 const layout::ControlSpec* controlNamed(const std::string& name) {
     for (const auto& control : layout::kControls) {
