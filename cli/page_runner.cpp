@@ -90,7 +90,8 @@ json pageOptions(const json& page, embedded::PageRequest& request) {
         const auto& variables = page.at("server_variables");
         if (!variables.is_object()) throw PageError("\"server_variables\" must be an object");
         for (const auto& [name, value] : variables.items()) {
-            if (!value.is_string()) throw PageError("server variable " + name + " must be a string");
+            if (!value.is_string())
+                throw PageError("server variable " + name + " must be a string");
             request.serverVariables[automation::toUpperAscii(name)] = value.get<std::string>();
         }
     }
@@ -103,6 +104,15 @@ json pageOptions(const json& page, embedded::PageRequest& request) {
     return calls;
 }
 
+// Puts the page's context where a placeholder for it stands, in arrays too.
+void fillContext(Variant& value, const automation::ObjectRef& context) {
+    if (value.type() == automation::VarType::Object && !value.object()) {
+        value = Variant(context);
+    } else if (value.type() == automation::VarType::Array) {
+        for (auto& item : value.array()) fillContext(item, context);
+    }
+}
+
 }  // namespace
 
 json runPage(embedded::EmbeddedPlatform& platform, const json& page) {
@@ -111,7 +121,8 @@ json runPage(embedded::EmbeddedPlatform& platform, const json& page) {
     json calls = pageOptions(page, request);
     bool startPage = true;
     if (page.contains("start_page")) {
-        if (!page.at("start_page").is_boolean()) throw PageError("\"start_page\" must be true or false");
+        if (!page.at("start_page").is_boolean())
+            throw PageError("\"start_page\" must be true or false");
         startPage = page.at("start_page").get<bool>();
     }
 
@@ -130,9 +141,7 @@ json runPage(embedded::EmbeddedPlatform& platform, const json& page) {
                                                        platform.objects());
     // The placeholders for the context were resolved before it existed: fill them in now.
     for (auto& call : planned) {
-        for (auto& arg : call.args) {
-            if (arg.type() == automation::VarType::Object && !arg.object()) arg = Variant(context);
-        }
+        for (auto& arg : call.args) fillContext(arg, context);
     }
 
     component::ControlObject object(platform.services());
