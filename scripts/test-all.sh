@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+bash scripts/check-format.sh
 for preset in debug asan; do
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
