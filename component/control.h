@@ -10,6 +10,7 @@
 //   create_site.cpp    CreateSite
 //   modify_site.cpp    ModifySite
 //   delete_site.cpp    DeleteSite
+//   site_guard.cpp     which sites, folders and accounts a site member may touch
 //
 // Members that need the page objects (Request, Response, Server, Session)
 // raise error 91 "Object variable or With block variable not set", and write
@@ -19,7 +20,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "automation/error.h"
 #include "automation/variant.h"
@@ -95,6 +98,27 @@ private:
     // Binds a directory object under resume-next handling.
     automation::ObjectRef bindStep(automation::ErrorState& err,
                                    const std::function<std::string()>& path);
+
+    // The error page of a failed step: "无法完成指定操作." with the step's error number.
+    void showFailure(const automation::ErrorState& err);
+    // The path of site `number`'s key.
+    std::string sitePath(int64_t number);
+    // True when a bound key is a web site (class IIsWebServer); a class that
+    // cannot be read leaves err set.
+    bool isWebSite(automation::ErrorState& err, const automation::ObjectRef& key);
+    // The web sites under the web service; err set when the list or a key's
+    // class cannot be read, so that no check passes on a partial list.
+    std::vector<automation::ObjectRef> webSites(automation::ErrorState& err,
+                                                automation::Dispatch& service);
+    // The folders a site's folder may not be, contain or lie inside: the
+    // system's and the installer's, the master control site's, and the root
+    // folders of the sites other than `ownSite`. err set when one cannot be read.
+    std::vector<std::string> foldersOfOthers(automation::ErrorState& err,
+                                             const std::vector<automation::ObjectRef>& sites,
+                                             std::optional<int64_t> ownSite);
+    // What CreateSite made so far, and taking it back when a later step fails.
+    struct SiteCreation;
+    void undoCreation(const SiteCreation& made);
 
     platform::Services services_;
 

@@ -1,10 +1,19 @@
 // CreateSite: one customer order becomes a running hosted site.
+//
+// Every step that makes something is checked. When a step fails after the
+// first thing was made, the error page names the failure and everything this
+// call made is removed again (the site key with its root, the pool it
+// created, the access entries it added, the account, the folder it created),
+// so the platform is as it was and the same order can be placed again. Files
+// that the templates put into a folder that existed before stay.
 #include "automation/text.h"
 #include "component/control.h"
 #include "component/messages.h"
 #include "component/product.h"
 #include "component/site_rules.h"
+#include "toolkit/accounts.h"
 #include "toolkit/folder_access.h"
+#include "toolkit/site_folders.h"
 #include "toolkit/steps.h"
 
 namespace tarnwick::component {
@@ -25,13 +34,76 @@ constexpr std::string_view kAccountPrefix = "Tarn_";
 constexpr std::string_view kAccountFullName = "Internet 来宾帐号";
 constexpr std::string_view kAccountDescription = "匿名访问 Internet 信息服务的内置帐号";
 constexpr uint32_t kSiteAccess = toolkit::kGenericRead | toolkit::kGenericWrite;
+constexpr int32_t kPathNotFound = static_cast<int32_t>(0x80070003u);
+constexpr int32_t kPropertyNotSet = static_cast<int32_t>(0x8000500Du);
+
+// The folders of a path from the drive root down ("D:\", "D:\Web", "D:\Web\bob").
+std::vector<std::string> foldersAlong(const std::string& path) {
+    std::vector<std::string> folders;
+    std::string prefix;
+    for (const auto& element : automation::split(automation::replaceAll(path, "/", "\\"), "\\")) {
+        if (element.empty()) continue;
+        prefix += element;
+        folders.push_back(prefix.size() == 2 ? prefix + "\\" : prefix);
+        prefix += "\\";
+    }
+    return folders;
+}
 }  // namespace
+
+struct Control::SiteCreation {
+    std::string folder;                               // the site's folder
+    std::optional<std::string> createdFolder;         // the topmost folder this call makes
+    std::optional<std::vector<uint8_t>> savedAccess;  // the folder's DACL before the grant
+    std::optional<std::string> account;               // the account this call made
+    std::optional<int64_t> site;                      // the site key this call stored
+    std::optional<std::string> pool;                  // the pool this call made
+};
+
+void Control::undoCreation(const SiteCreation& made) {
+    // Each removal is tried whatever became of the one before: what can be
+    // removed is removed.
+    ErrorState err;
+    if (made.site) {
+        err.attempt([&] {
+            directory()
+                .bind("IIS://" + computerName() + "/W3SVC")
+                ->call("DELETE", {"IIsWebServer", std::to_string(*made.site)});
+        });
+    }
+    if (made.pool) {
+        err.attempt([&] {
+            directory()
+                .bind("IIS://" + computerName() + "/W3SVC/AppPools")
+                ->call("DELETE", {"IIsApplicationPool", *made.pool});
+        });
+    }
+    // A folder this call made goes with its entries; one that was there
+    // before gets its DACL back.
+    if (made.savedAccess && !made.createdFolder) {
+        err.attempt([&] {
+            toolkit::RestoreFolderAccess(advapi32(), ansi(), made.folder, *made.savedAccess);
+        });
+    }
+    if (made.account) {
+        err.attempt([&] {
+            toolkit::DeleteNtUser(
+                directory(), [this] { return computerName(); }, *made.account);
+        });
+    }
+    if (made.createdFolder) {
+        err.attempt([&] {
+            server()
+                .createObject("Scripting.FileSystemObject")
+                ->call("DeleteFolder", {*made.createdFolder, true});
+        });
+    }
+}
 
 Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
                             const Variant& HostDomain, const Variant& HostIIS,
                             const Variant& HostBand, const Variant& HostPool,
                             const Variant& HostDoc) {
-    // 1., 2.
     ChkUser();
     for (const Variant* argument :
          {&HostUser, &HostPath, &HostDomain, &HostIIS, &HostBand, &HostPool, &HostDoc}) {
@@ -42,32 +114,71 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     }
     ErrorState err;
 
-    // 3. The web service.
+    // The folder must be one a site may own, and the default documents plain
+    // file names in it; the rest of the folder rule needs the other sites.
+    SiteCreation made;
+    auto folderText = err.attempt([&] { return concatText(HostPath); });
+    if (!folderText || !toolkit::mayHoldSite(*folderText) || !isDocumentList(HostDoc)) {
+        ShowErr(messages::kArgumentError);
+        return {};
+    }
+    made.folder = *folderText;
+
+    // The configuration properties decide what is written; a value that
+    // cannot be read as text or as a Boolean stops the order here.
+    auto windows2003 = err.attempt([&] { return automation::textEquals(system_, "2003"); });
+    auto showAddress = err.attempt([&] { return automation::toBoolean(showIP_); });
+    if (!windows2003 || !showAddress) {
+        showFailure(err);
+        return {};
+    }
+
+    // The web service.
     auto service = bindStep(err, [&] { return "IIS://" + computerName() + "/W3SVC"; });
     if (err.isSet()) {
         ShowErr(messages::kCannotLoadW3svc);
         return {};
     }
 
-    // 4., 5. No other site may bind the host name already.
+    // No other site may bind the host name already. A check that cannot read
+    // every site's bindings cannot tell, and refuses.
     const std::string siteBinding = binding(err, HostDomain, "");
-    auto children = err.attempt([&] { return toolkit::childrenOf(*service); });
-    for (const auto& child : children.value_or(std::vector<automation::ObjectRef>{})) {
-        if (!ifThen(err,
-                    [&] { return automation::toText(child->get("Class")) == "IIsWebServer"; })) {
-            continue;
+    const auto sites = err.isSet() ? std::vector<automation::ObjectRef>{} : webSites(err, *service);
+    for (const auto& site : sites) {
+        if (err.isSet()) break;
+        Variant bindings;
+        try {
+            bindings = site->get("ServerBindings");
+        } catch (const automation::AutomationError& error) {
+            if (error.number() != kPropertyNotSet) err.record(error);
+            continue;  // a site without bindings binds no host name
         }
-        auto bindings = err.attempt([&] { return child->get("ServerBindings"); });
-        if (!bindings) continue;
-        for (const auto& entry : bindingEntries(*bindings)) {
+        for (const auto& entry : bindingEntries(bindings)) {
             if (entry == siteBinding) {
                 ShowErr(messages::kDomainTaken);
                 return {};
             }
         }
     }
+    if (err.isSet()) {
+        showFailure(err);
+        return {};
+    }
 
-    // 6. The lowest free site number from 2.
+    // The folder may not be, hold or lie inside a folder that belongs to the
+    // system, the installer, the master control site or another site.
+    const auto others = foldersOfOthers(err, sites, std::nullopt);
+    if (err.isSet()) {
+        showFailure(err);
+        return {};
+    }
+    if (!toolkit::mayHoldSite(made.folder, others)) {
+        ShowErr(messages::kArgumentError);
+        return {};
+    }
+
+    // The lowest free site number from 2. The new key exists only once its
+    // SetInfo stores it.
     int64_t siteNumber = 2;
     automation::ObjectRef site;
     for (int failedCreates = 0; !site; ++siteNumber) {
@@ -87,34 +198,56 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
         if (site) break;
     }
 
-    // 7.
+    // The account's name and password.
+    err.clear();
     const Variant account = std::string(kAccountPrefix) + concatText(HostUser);
     Variant password;
     err.attempt([&] { password = GetNtPass(); });
 
-    // 8. - 11. Folder, account, group, permissions.
-    if (!ifThen(err, [&] { return ChkFolder(HostPath); })) return {};
-    if (ifThen(err, [&] {
-            return !automation::toBoolean(
-                CreateNtUser(account, password, kAccountFullName, kAccountDescription));
-        })) {
+    // Which part of the folder's path is there already: the folders below it
+    // are this call's to remove again.
+    auto fileSystem = toolkit::objectStep(
+        err, [&] { return Variant(server().createObject("Scripting.FileSystemObject")); });
+    for (const auto& folder : foldersAlong(made.folder)) {
+        auto exists = err.attempt(
+            [&] { return automation::toBoolean(use(fileSystem).call("FolderExists", {folder})); });
+        if (!exists) break;
+        if (!*exists) {
+            made.createdFolder = folder;
+            break;
+        }
+    }
+    if (err.isSet()) {
+        showFailure(err);
+        return {};
+    }
+
+    // The folder, the account in Guests, and the account's access to the folder.
+    if (!ChkFolder(HostPath)) {
+        undoCreation(made);
+        return {};
+    }
+    if (!automation::toBoolean(
+            CreateNtUser(account, password, kAccountFullName, kAccountDescription))) {
+        undoCreation(made);
         ShowErr(messages::kAccountNotCreated);
         return {};
     }
-    if (ifThen(err, [&] { return !AddUserToGroup(account, "Guests"); })) {
+    made.account = account.string();
+    if (!AddUserToGroup(account, "Guests")) {
+        undoCreation(made);
         ShowErr(messages::kAccountNotInGroup);
         return {};
     }
-    if (ifThen(err, [&] {
-            return !toolkit::SetFolderAccess(advapi32(), ansi(), automation::toText(account),
-                                             automation::toText(HostPath), kSiteAccess);
-        })) {
+    made.savedAccess = toolkit::SaveFolderAccess(advapi32(), ansi(), made.folder);
+    if (!made.savedAccess ||
+        !toolkit::SetFolderAccess(advapi32(), ansi(), *made.account, made.folder, kSiteAccess)) {
+        undoCreation(made);
         ShowErr(messages::kPermissionsNotSet);
         return {};
     }
 
-    // 12. The site's properties.
-    const bool windows2003 = automation::textEquals(system_, "2003");
+    // The site's properties, stored only when every one of them was taken.
     Variant::Array bindings{binding(err, HostDomain, ""), binding(err, HostDomain, "www.")};
     auto put = [&](std::string_view name, const Variant& value) {
         err.attempt([&] { use(site).put(name, value); });
@@ -129,20 +262,24 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     put("AnonymousUserPass", password);
     put("KeyType", "IIsWebServer");
     put("FrontPageWeb", false);
-    writeBandwidth(err, site, HostBand);
-    writeConnections(err, site, HostIIS);
-    if (!windows2003) {
+    writeBandwidth(err, site, HostBand, NonNumber::Unlimited);
+    writeConnections(err, site, HostIIS, NonNumber::Unlimited);
+    if (!*windows2003) {
         put("CpuLimitsEnabled", true);
         err.attempt(
             [&] { use(site).put("CpuLimitLogEvent", automation::toNumber(HostPool) * 1000); });
     }
     put("LogType", 0);
     put("LogFileDirectory", HostPath);
+    if (!err.isSet()) err.attempt([&] { use(site).call("SetInfo"); });
+    if (err.isSet()) {
+        undoCreation(made);
+        showFailure(err);
+        return {};
+    }
+    made.site = siteNumber;
 
-    // 13.
-    err.attempt([&] { use(site).call("SetInfo"); });
-
-    // 14. - 16. The root directory.
+    // The root directory, with the site's own pool on IIS 6.
     auto root = toolkit::objectStep(err, [&] {
         return use(site).call("Create", {"IIsWebVirtualDir", "ROOT"});
     });
@@ -150,8 +287,26 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
         err.attempt([&] { use(root).put(name, value); });
     };
     putRoot("Path", HostPath);
-    if (windows2003) {
-        CreatePool(HostPool);
+    if (*windows2003 && !err.isSet()) {
+        auto poolPath = [&] {
+            return "IIS://" + computerName() + "/W3SVC/AppPools/" + concatText(HostPool);
+        };
+        // A pool that is there already is shared, and stays when the order fails.
+        bool poolExisted = true;
+        err.attempt([&] {
+            try {
+                directory().bind(poolPath());
+            } catch (const automation::AutomationError& error) {
+                if (error.number() != kPathNotFound) throw;
+                poolExisted = false;
+            }
+        });
+        if (!err.isSet()) {
+            CreatePool(HostPool);
+            if (err.attempt([&] { directory().bind(poolPath()); }) && !poolExisted) {
+                made.pool = concatText(HostPool);
+            }
+        }
         putRoot("AppPoolId", HostPool);
     }
     putRoot("EnableDefaultDoc", true);
@@ -173,44 +328,50 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     putRoot("AspScriptErrorMessage",
             "Script Error! Power By " + std::string(product::kWebDomain) + "....");
     putRoot("AspEnableParentPaths", true);
-
-    // 17.
-    err.clear();
+    if (err.isSet()) {
+        undoCreation(made);
+        showFailure(err);
+        return {};
+    }
     err.attempt([&] { use(root).call("SetInfo"); });
     if (err.isSet()) {
+        undoCreation(made);
         ShowErr(messages::kRootNotCreated);
         return {};
     }
 
-    // 18. Start the site; the result is fixed from here on.
-    err.clear();
-    auto started = bindStep(
-        err, [&] { return "IIS://" + computerName() + "/W3SVC/" + std::to_string(siteNumber); });
+    // Start the site; whether it started is the result, and a site that did
+    // not start is still a made site.
+    auto started = bindStep(err, [&] { return sitePath(siteNumber); });
     err.attempt([&] { use(started).call("Start"); });
     const std::string result = std::to_string(siteNumber) + (err.isSet() ? ":False" : ":True");
+    err.clear();
 
-    // 19. The index template takes the first default document's name.
+    // The index template takes the first default document's name.
     std::string indexName;
     err.attempt([&] { indexName = automation::split(automation::toText(HostDoc), ",").front(); });
     if (automation::trimBlanks(indexName).empty()) indexName = "Index.Html";
 
-    // 20., 21. Copy the master control site's templates; failures are not reported.
-    auto fso = toolkit::objectStep(
-        err, [&] { return Variant(server().createObject("Scripting.FileSystemObject")); });
-    const std::string folder = concatText(HostPath);
+    // The master control site's templates fill the folder.
+    const std::string& folder = made.folder;
     err.attempt([&] {
-        use(fso).call("copyfile",
-                      {server().mapPath("/Template/Index.htm"), folder + "\\" + indexName, true});
+        use(fileSystem)
+            .call("copyfile",
+                  {server().mapPath("/Template/Index.htm"), folder + "\\" + indexName, true});
     });
     err.attempt([&] {
-        use(fso).call("copyfile",
-                      {server().mapPath("/Template/Error.htm"), folder + "\\404.htm", true});
+        use(fileSystem)
+            .call("copyfile",
+                  {server().mapPath("/Template/Error.htm"), folder + "\\404.htm", true});
     });
     err.attempt([&] {
-        use(fso).call("copyfolder", {server().mapPath("/Template/Other"), folder, true});
+        use(fileSystem).call("copyfolder", {server().mapPath("/Template/Other"), folder, true});
     });
-
-    // 22.
+    if (err.isSet()) {
+        undoCreation(made);
+        showFailure(err);
+        return {};
+    }
     return result;
 }
 

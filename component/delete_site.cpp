@@ -1,9 +1,19 @@
 // DeleteSite: removes a hosted site's account, its folder and the web site,
-// in that order. Only the removal of the web site decides the result.
+// in that order.
+//
+// The result is True only when all three are gone. A part that cannot be
+// removed stops the deletion with the error page, before anything after it
+// is touched; the same call made again finds what is already gone gone and
+// finishes the removal. Only what belongs to the site is removed: its folder
+// must be one a site may own (its own root folder is), and an account no
+// hosted site owns (built-in, the web server's own, an administrator's, one
+// of another domain) stays where it is.
 #include "automation/text.h"
 #include "component/control.h"
 #include "component/messages.h"
-#include "component/site_paths.h"
+#include "component/site_rules.h"
+#include "toolkit/accounts.h"
+#include "toolkit/site_folders.h"
 #include "toolkit/steps.h"
 
 namespace tarnwick::component {
@@ -11,58 +21,128 @@ namespace tarnwick::component {
 using automation::concatText;
 using automation::equalsEmptyString;
 using automation::ErrorState;
-using toolkit::ifThen;
 using toolkit::use;
 
+namespace {
+// Removes every occurrence of the computer's prefix ("WEBHOST\"), in any
+// letter case, as account names on Windows are compared.
+std::string withoutComputer(std::string_view qualified, const std::string& computer) {
+    const std::string prefix = automation::toUpperAscii(computer + "\\");
+    const std::string upper = automation::toUpperAscii(qualified);
+    std::string result;
+    size_t start = 0;
+    for (size_t at = upper.find(prefix); at != std::string::npos; at = upper.find(prefix, start)) {
+        result.append(qualified.substr(start, at - start));
+        start = at + prefix.size();
+    }
+    result.append(qualified.substr(start));
+    return result;
+}
+}  // namespace
+
 bool Control::DeleteSite(const Variant& SiteNum, const Variant& SitePath) {
-    // 1., 2. The folder must be a folder below a drive root and outside the
-    // Windows folder: the whole tree is removed.
     ChkUser();
-    if (equalsEmptyString(SiteNum) || equalsEmptyString(SitePath) ||
-        !isRemovableSiteFolder(automation::concatText(SitePath))) {
+    if (equalsEmptyString(SiteNum) || equalsEmptyString(SitePath)) {
         ShowErr(messages::kArgumentError);
         return false;
     }
+    // The number must name a site and the folder be a folder below a drive
+    // root outside the system's folders: the whole tree is removed.
+    const auto number = siteNumberOf(SiteNum);
     ErrorState err;
+    const auto folder = err.attempt([&] { return concatText(SitePath); });
+    if (!number || !folder || !toolkit::mayHoldSite(*folder)) {
+        ShowErr(messages::kArgumentError);
+        return false;
+    }
 
-    // 3.
-    auto site =
-        bindStep(err, [&] { return "IIS://" + computerName() + "/W3SVC/" + concatText(SiteNum); });
+    // The site.
+    auto site = bindStep(err, [&] { return sitePath(*number); });
     if (err.isSet()) {
         ShowErr(messages::kNoSuchSite);
         return false;
     }
-
-    // 4.
+    if (!isWebSite(err, site)) {
+        if (err.isSet()) {
+            ShowErr(messages::kNoSuchSite);
+        } else {
+            ShowErr(messages::kArgumentError);
+        }
+        return false;
+    }
     auto anonymous = err.attempt([&] { return use(site).call("Get", {"AnonymousUserName"}); });
-    if (!anonymous || ifThen(err, [&] { return equalsEmptyString(*anonymous); })) {
+    if (!anonymous || equalsEmptyString(*anonymous)) {
         ShowErr(messages::kCannotReadSite);
         return false;
     }
 
-    // 5., 6. The account the site names, without the computer's prefix.
-    Variant account;
-    err.attempt([&] {
-        account = automation::replaceAll(concatText(*anonymous), computerName() + "\\", "");
-    });
-    err.attempt([&] { DeleteNtUser(account); });
-
-    // 7. - 9. The folder with everything in it; a second attempt when it survives.
-    auto fso = toolkit::objectStep(
-        err, [&] { return Variant(server().createObject("Scripting.FileSystemObject")); });
-    err.attempt([&] { use(fso).call("DeleteFolder", {SitePath, true}); });
-    if (ifThen(err,
-               [&] { return automation::toBoolean(use(fso).call("folderexists", {SitePath})); })) {
-        err.attempt([&] {
-            auto folder = use(fso).call("getfolder", {SitePath});
-            automation::objectOf(folder).call("DELETE", {true});
-        });
+    // The web service that removes the site is bound before anything is
+    // removed: without it the site would outlive its account and folder.
+    auto service = bindStep(err, [&] { return "IIS://" + computerName() + "/w3svc"; });
+    if (err.isSet()) {
+        ShowErr(messages::kCannotDeleteSite);
+        return false;
     }
 
-    // 10. - 12.
+    // The folder may not be, hold or lie inside a folder that belongs to the
+    // system, the installer, the master control site or another site.
+    const auto others = foldersOfOthers(err, webSites(err, *service), number);
+    if (err.isSet()) {
+        showFailure(err);
+        return false;
+    }
+    if (!toolkit::mayHoldSite(*folder, others)) {
+        ShowErr(messages::kArgumentError);
+        return false;
+    }
+
+    // The account the site names, without the computer's prefix, unless no
+    // hosted site owns it.
+    auto computer = [this] { return computerName(); };
+    auto standing = err.attempt([&] {
+        const std::string account = withoutComputer(concatText(*anonymous), computerName());
+        return std::pair{account,
+                         toolkit::judgeAccount(directory(), advapi32(), ansi(), computer, account)};
+    });
+    if (!standing) {
+        showFailure(err);
+        return false;
+    }
+    if (standing->second == toolkit::AccountStanding::Deletable &&
+        !toolkit::DeleteNtUser(directory(), computer, standing->first, err)) {
+        showFailure(err);
+        return false;
+    }
+
+    // The folder with everything in it; a second attempt when it survives.
+    auto fileSystem = toolkit::objectStep(
+        err, [&] { return Variant(server().createObject("Scripting.FileSystemObject")); });
+    auto stillThere = [&] {
+        return err.attempt([&] {
+            return automation::toBoolean(use(fileSystem).call("folderexists", {SitePath}));
+        });
+    };
+    if (fileSystem) {
+        err.attempt([&] { use(fileSystem).call("DeleteFolder", {SitePath, true}); });
+        if (stillThere().value_or(true)) {
+            err.attempt([&] {
+                auto remaining = use(fileSystem).call("getfolder", {SitePath});
+                automation::objectOf(remaining).call("DELETE", {true});
+            });
+        }
+    }
+    auto survived = fileSystem ? stillThere() : std::nullopt;
+    if (!survived || *survived) {
+        if (!err.isSet()) {
+            err.record(automation::AutomationError(automation::errors::kPermissionDenied));
+        }
+        showFailure(err);
+        return false;
+    }
+
+    // The web site.
     err.clear();
-    auto service = bindStep(err, [&] { return "IIS://" + computerName() + "/w3svc"; });
-    err.attempt([&] { use(service).call("DELETE", {"IIsWebServer", SiteNum}); });
+    err.attempt([&] { use(service).call("DELETE", {"IIsWebServer", std::to_string(*number)}); });
     if (err.isSet()) {
         ShowErr(messages::kCannotDeleteSite);
         return false;

@@ -15,7 +15,7 @@ using toolkit::use;
 
 bool Control::ModifySite(const Variant& SiteSN, const Variant& NewDomain, const Variant& NewBand,
                          const Variant& NewIIS, const Variant& NewDoc, const Variant& UserName) {
-    // 1., 2. UserName may be empty: it only tells the site's own bindings apart.
+    // UserName may be empty: it only tells the site's own bindings apart.
     ChkUser();
     for (const Variant* argument : {&SiteSN, &NewDomain, &NewBand, &NewIIS, &NewDoc}) {
         if (equalsEmptyString(*argument)) {
@@ -23,22 +23,36 @@ bool Control::ModifySite(const Variant& SiteSN, const Variant& NewDomain, const 
             return false;
         }
     }
+    // The number must name a site, and the default documents be file names
+    // in its folder.
+    const auto number = siteNumberOf(SiteSN);
+    if (!number || !isDocumentList(NewDoc)) {
+        ShowErr(messages::kArgumentError);
+        return false;
+    }
     ErrorState err;
 
-    // 3.
-    auto site =
-        bindStep(err, [&] { return "IIS://" + computerName() + "/W3SVC/" + concatText(SiteSN); });
+    // The site.
+    auto site = bindStep(err, [&] { return sitePath(*number); });
     if (err.isSet()) {
         ShowErr(messages::kCannotReachIis);
         return false;
     }
+    if (!isWebSite(err, site)) {
+        if (err.isSet()) {
+            ShowErr(messages::kCannotReachIis);
+        } else {
+            ShowErr(messages::kArgumentError);
+        }
+        return false;
+    }
 
-    // 4., 5.
+    // The web service and the site binding.
     err.clear();
     auto service = bindStep(err, [&] { return "IIS://" + computerName() + "/W3SVC"; });
     const std::string siteBinding = binding(err, NewDomain, "");
 
-    // 6. Another site may not bind the host name already; the site itself is
+    // Another site may not bind the host name already; the site itself is
     // recognised by its anonymous user.
     auto children = err.attempt([&] { return toolkit::childrenOf(use(service)); });
     for (const auto& child : children.value_or(std::vector<automation::ObjectRef>{})) {
@@ -68,18 +82,18 @@ bool Control::ModifySite(const Variant& SiteSN, const Variant& NewDomain, const 
         return false;
     }
 
-    // 7. - 11.
+    // The new bindings, limits and default documents, stored only when every
+    // one of them was taken.
     Variant::Array bindings{binding(err, NewDomain, ""), binding(err, NewDomain, "www.")};
     err.attempt([&] { use(site).put("ServerBindings", bindings); });
     err.attempt(
         [&] { use(site).put("ServerComment", automation::toUpperAscii(concatText(NewDomain))); });
-    writeBandwidth(err, site, NewBand);
-    writeConnections(err, site, NewIIS);
+    writeBandwidth(err, site, NewBand, NonNumber::UnlimitedAndFailed);
+    writeConnections(err, site, NewIIS, NonNumber::UnlimitedAndFailed);
     err.attempt([&] { use(site).put("EnableDefaultDoc", true); });
     err.attempt([&] { use(site).put("DefaultDoc", NewDoc); });
 
-    // 12., 13.
-    err.attempt([&] { use(site).call("SetInfo"); });
+    if (!err.isSet()) err.attempt([&] { use(site).call("SetInfo"); });
     if (err.isSet()) {
         ShowErr(messages::kCannotSaveSite);
         return false;

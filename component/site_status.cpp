@@ -2,13 +2,12 @@
 #include "automation/error.h"
 #include "component/control.h"
 #include "component/messages.h"
+#include "component/site_rules.h"
 #include "toolkit/steps.h"
 
 namespace tarnwick::component {
 
-using automation::concatText;
 using automation::ErrorState;
-using toolkit::objectStep;
 using toolkit::use;
 
 Variant Control::Computer() {
@@ -29,13 +28,25 @@ std::optional<double> numericValue(ErrorState& err, const Variant& value) {
 bool Control::SiteStatus(const Variant& SiteNum, const Variant& DoWhat) {
     ChkUser();
     server();  // outside the page: error 91, before anything is tried
+    // Only a web site is started or stopped, never the web service or
+    // another key that a path could name.
+    const auto number = siteNumberOf(SiteNum);
+    if (!number) {
+        ShowErr(messages::kArgumentError);
+        return false;
+    }
     ErrorState err;
-    auto site = objectStep(err, [&] {
-        return Variant(
-            directory().bind("IIS://" + computerName() + "/W3SVC/" + concatText(SiteNum)));
-    });
+    auto site = bindStep(err, [&] { return sitePath(*number); });
     if (err.isSet()) {
-        ShowErr(std::string(messages::kCannotComplete) + automation::hexNumber(err.number()));
+        showFailure(err);
+        return false;
+    }
+    if (!isWebSite(err, site)) {
+        if (err.isSet()) {
+            showFailure(err);
+        } else {
+            ShowErr(messages::kArgumentError);
+        }
         return false;
     }
     if (DoWhat.isNull()) return false;  // Null equals neither True nor False
@@ -68,11 +79,13 @@ bool Control::SiteStatus(const Variant& SiteNum, const Variant& DoWhat) {
 
 bool Control::DefaultDoc(Variant& SiteNum, Variant& Doc) {
     server();  // outside the page: error 91, before anything is tried
+    // The root directory of a web site only, and file names in its folder.
+    const auto number = siteNumberOf(SiteNum);
+    if (!number || !isDocumentList(Doc)) return false;
     ErrorState err;
-    auto root = objectStep(err, [&] {
-        return Variant(directory().bind("IIS://" + computerName() + "/W3SVC/" +
-                                        concatText(SiteNum) + "/Root"));
-    });
+    auto site = bindStep(err, [&] { return sitePath(*number); });
+    if (!isWebSite(err, site)) return false;
+    auto root = bindStep(err, [&] { return sitePath(*number) + "/Root"; });
     err.attempt([&] { use(root).put("EnableDefaultDoc", true); });
     err.attempt([&] { use(root).put("DefaultDoc", Doc); });
     err.attempt([&] { use(root).call("SetInfo"); });

@@ -65,12 +65,17 @@ bool Control::AddUserToGroup(const Variant& strUsername, const Variant& strGroup
     });
 }
 
+// An account that no hosted site owns (built-in, the web server's own, an
+// administrator's) is never deleted: the result is False and it stays.
 Variant Control::DeleteNtUser(const Variant& UserName) {
     ChkUser();
     server();
     return quietly([&] {
-        return toolkit::DeleteNtUser(
-            directory(), [this] { return computerName(); }, UserName);
+        auto computer = [this] { return computerName(); };
+        const auto standing = toolkit::judgeAccount(directory(), advapi32(), ansi(), computer,
+                                                    automation::concatText(UserName));
+        return standing == toolkit::AccountStanding::Deletable &&
+               toolkit::DeleteNtUser(directory(), computer, UserName);
     });
 }
 

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnwick::platform {
 
@@ -25,6 +26,17 @@ public:
     virtual unsigned codePage() const = 0;
     virtual std::string fromUtf8(std::string_view text) = 0;
     virtual std::string toUtf8(std::string_view text) = 0;
+};
+
+// Folders that belong to the operating system or to the panel's own
+// installation (the Windows folder, Program Files, the installer's folder):
+// no hosted site may own them. Where the platform cannot name a folder, it
+// leaves it out; the site folder rules still refuse the Windows and Program
+// Files folders by their names.
+class SystemFolders {
+public:
+    virtual ~SystemFolders() = default;
+    virtual std::vector<std::string> protectedFolders() = 0;
 };
 
 }  // namespace tarnwick::platform

@@ -135,4 +135,31 @@ bool SetFolderAccess(platform::Advapi32& api, platform::AnsiCodePage& ansi,
     return api.SetFileSecurityA(fileName.c_str(), win32::kDaclSecurityInformation, &newDescriptor);
 }
 
+std::optional<std::vector<uint8_t>> SaveFolderAccess(platform::Advapi32& api,
+                                                     platform::AnsiCodePage& ansi,
+                                                     std::string_view path) {
+    const std::string fileName = ansi.fromUtf8(path);
+    uint32_t needed = 0;
+    api.GetFileSecurityA(fileName.c_str(), win32::kDaclSecurityInformation, nullptr, 0, &needed);
+    std::vector<uint8_t> descriptor(needed);
+    if (needed == 0 || !api.GetFileSecurityA(fileName.c_str(), win32::kDaclSecurityInformation,
+                                             descriptor.data(), needed, &needed)) {
+        return std::nullopt;
+    }
+    return descriptor;
+}
+
+bool RestoreFolderAccess(platform::Advapi32& api, platform::AnsiCodePage& ansi,
+                         std::string_view path, const std::vector<uint8_t>& saved) {
+    const std::string fileName = ansi.fromUtf8(path);
+    bool daclPresent = false;
+    bool daclDefaulted = false;
+    void* dacl = nullptr;
+    platform::AbsoluteSecurityDescriptor descriptor{};
+    return api.GetSecurityDescriptorDacl(saved.data(), &daclPresent, &dacl, &daclDefaulted) &&
+           api.InitializeSecurityDescriptor(&descriptor, win32::kSecurityDescriptorRevision) &&
+           api.SetSecurityDescriptorDacl(&descriptor, daclPresent, dacl, daclDefaulted) &&
+           api.SetFileSecurityA(fileName.c_str(), win32::kDaclSecurityInformation, &descriptor);
+}
+
 }  // namespace tarnwick::toolkit

@@ -10,7 +10,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "platform/advapi32.h"
 #include "platform/system.h"
@@ -26,5 +28,15 @@ inline constexpr uint32_t kDelete = 0x00010000;
 // account lookup accepts; both texts go to the system in its ANSI code page.
 bool SetFolderAccess(platform::Advapi32& api, platform::AnsiCodePage& ansi,
                      std::string_view account, std::string_view path, uint32_t accessMask);
+
+// The DACL of a folder or file as it stands (a self-relative security
+// descriptor), so that a grant can be taken back exactly; nothing when it
+// cannot be read.
+std::optional<std::vector<uint8_t>> SaveFolderAccess(platform::Advapi32& api,
+                                                     platform::AnsiCodePage& ansi,
+                                                     std::string_view path);
+// Writes a saved DACL back. True when it was written.
+bool RestoreFolderAccess(platform::Advapi32& api, platform::AnsiCodePage& ansi,
+                         std::string_view path, const std::vector<uint8_t>& saved);
 
 }  // namespace tarnwick::toolkit

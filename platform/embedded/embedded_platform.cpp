@@ -49,6 +49,20 @@ constexpr std::string_view kErrorTemplate =
     "<html><head><title>404</title></head>\r\n<body><h1>Page not found</h1></body></html>\r\n";
 constexpr std::string_view kOtherReadme = "Put the site's pages in this folder.\r\n";
 
+// The folders no hosted site may own on the embedded machine: its Windows
+// and Program Files folders and the folder the installer runs from.
+class EmbeddedSystemFolders : public SystemFolders {
+public:
+    explicit EmbeddedSystemFolders(std::shared_ptr<system::EmbeddedSystem> system)
+        : system_(std::move(system)) {}
+    std::vector<std::string> protectedFolders() override {
+        return {"C:\\WINDOWS", "C:\\Program Files", system_->installerFolder()};
+    }
+
+private:
+    std::shared_ptr<system::EmbeddedSystem> system_;
+};
+
 }  // namespace
 
 struct EmbeddedPlatform::Parts {
@@ -63,6 +77,7 @@ struct EmbeddedPlatform::Parts {
     std::shared_ptr<files::SystemRandomSource> random;
     std::shared_ptr<EmbeddedDirectory> directory;
     std::shared_ptr<system::EmbeddedSystem> system;
+    std::shared_ptr<EmbeddedSystemFolders> folders;
 
     std::vector<StateModule*> modules() {
         return {sessions.get(),   metabase.get(), accounts.get(),
@@ -85,6 +100,7 @@ EmbeddedPlatform::EmbeddedPlatform(Made, std::shared_ptr<Store> store)
     p.random = std::make_shared<files::SystemRandomSource>();
     p.directory = std::make_shared<EmbeddedDirectory>(p.metabase, p.accounts);
     p.system = std::make_shared<system::EmbeddedSystem>(store_, p.files, p.faults);
+    p.folders = std::make_shared<EmbeddedSystemFolders>(p.system);
 }
 
 EmbeddedPlatform::~EmbeddedPlatform() = default;
@@ -165,7 +181,7 @@ StoredFaults& EmbeddedPlatform::faults() { return *parts_->faults; }
 std::shared_ptr<system::EmbeddedSystem> EmbeddedPlatform::system() { return parts_->system; }
 
 Services EmbeddedPlatform::services() {
-    return {parts_->directory, parts_->advapi32, parts_->random, parts_->ansi};
+    return {parts_->directory, parts_->advapi32, parts_->random, parts_->ansi, parts_->folders};
 }
 
 ObjectFactory EmbeddedPlatform::objects() {

@@ -70,7 +70,7 @@ struct StoredFaults::Presence {
 
 StoredFaults::StoredFaults(std::shared_ptr<Store> store)
     : store_(std::move(store)), presence_(store_->shared<Presence>()) {
-    store_->db().execute(kSchema);
+    store_->ensureSchema(kSchema);
 }
 
 void StoredFaults::add(const Fault& fault) {
@@ -106,7 +106,16 @@ std::vector<Fault> StoredFaults::list() {
     return faults;
 }
 
+void StoredFaults::startRecording() { recorded_.emplace(); }
+
+std::vector<PlatformCall> StoredFaults::stopRecording() {
+    auto calls = std::move(recorded_).value_or(std::vector<PlatformCall>{});
+    recorded_.reset();
+    return calls;
+}
+
 bool StoredFaults::armed() {
+    if (recorded_) return true;  // every call must reach take() to be noted
     auto generation = store_->db().generation();
     if (!presence_.any || presence_.generation != generation) {
         presence_.any = store_->db().prepare("SELECT 1 FROM faults LIMIT 1").step();
@@ -116,6 +125,7 @@ bool StoredFaults::armed() {
 }
 
 std::optional<int32_t> StoredFaults::take(std::string_view member, std::string_view path) {
+    if (recorded_) recorded_->push_back({std::string(member), std::string(path)});
     if (!armed()) return std::nullopt;
     auto& db = store_->db();
     Transaction transaction(db);

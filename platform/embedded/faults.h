@@ -24,6 +24,13 @@
 
 namespace tarnwick::platform::embedded {
 
+// One platform call that fault injection could make fail.
+struct PlatformCall {
+    std::string member;
+    std::string path;
+    bool operator==(const PlatformCall&) const = default;
+};
+
 struct Fault {
     std::string member;
     std::string pathPattern = "*";
@@ -60,6 +67,13 @@ public:
     // Read once per generation of the store's connection.
     bool armed() override;
 
+    // Notes every call that could fail, in order, from startRecording() on;
+    // stopRecording() ends the note and hands it over. A test takes the
+    // calls of one clean operation this way and then makes each fail in
+    // turn. The note is this process's own.
+    void startRecording();
+    std::vector<PlatformCall> stopRecording();
+
     std::string_view name() const override { return "faults"; }
     nlohmann::json dump() override;
     void load(const nlohmann::json& document) override;
@@ -71,6 +85,7 @@ private:
     struct Presence;
     std::shared_ptr<Store> store_;
     Presence& presence_;  // kept with the store, shared by its StoredFaults
+    std::optional<std::vector<PlatformCall>> recorded_;
 };
 
 // Glob match with * and ?, ignoring the case of ASCII letters.

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <cstdlib>
+
 #include "automation/error.h"
 #include "platform/win32/com_values.h"
 #include "platform/win32/services.h"
@@ -67,13 +69,32 @@ public:
     }
 };
 
+// The Windows folder and Program Files as the system's environment names
+// them (SystemRoot and ProgramFiles are set on every Windows 2000 and 2003
+// machine). The installer leaves no record of its folder that the component
+// could read, so it is not named here.
+class EnvironmentSystemFolders : public SystemFolders {
+public:
+    std::vector<std::string> protectedFolders() override {
+        std::vector<std::string> folders;
+        for (const char* name : {"SystemRoot", "ProgramFiles"}) {
+            if (const char* value = std::getenv(name)) folders.push_back(ansi.toUtf8(value));
+        }
+        return folders;
+    }
+
+private:
+    SystemAnsiCodePage ansi;
+};
+
 }  // namespace
 
 std::shared_ptr<RandomSource> makeRandomSource() { return std::make_shared<SystemRandom>(); }
 std::shared_ptr<AnsiCodePage> makeAnsiCodePage() { return std::make_shared<SystemAnsiCodePage>(); }
 
 Services makeServices() {
-    return Services{makeDirectory(), makeAdvapi32(), makeRandomSource(), makeAnsiCodePage()};
+    return Services{makeDirectory(), makeAdvapi32(), makeRandomSource(), makeAnsiCodePage(),
+                    std::make_shared<EnvironmentSystemFolders>()};
 }
 
 }  // namespace tarnwick::platform::win32

@@ -1,0 +1,84 @@
+// Which sites, folders and accounts the site members may touch: a site
+// number names a web site, and a site's folder belongs to no one else.
+#include "automation/text.h"
+#include "component/control.h"
+#include "component/messages.h"
+#include "toolkit/steps.h"
+
+namespace tarnwick::component {
+
+namespace {
+constexpr int32_t kPathNotFound = static_cast<int32_t>(0x80070003u);
+constexpr int32_t kPropertyNotSet = static_cast<int32_t>(0x8000500Du);
+
+// Runs a read whose "not there" answer is an answer, not a failure.
+template <class Read>
+std::optional<automation::Variant> readUnlessMissing(automation::ErrorState& err, Read&& read) {
+    try {
+        return read();
+    } catch (const automation::AutomationError& error) {
+        if (error.number() != kPathNotFound && error.number() != kPropertyNotSet) err.record(error);
+        return std::nullopt;
+    }
+}
+}  // namespace
+
+void Control::showFailure(const automation::ErrorState& err) {
+    // A failure the platform did not number is reported as unexpected.
+    const int32_t number = err.isSet() ? err.number() : automation::errors::kUnexpected;
+    ShowErr(std::string(messages::kCannotComplete) + automation::hexNumber(number));
+}
+
+std::string Control::sitePath(int64_t number) {
+    return "IIS://" + computerName() + "/W3SVC/" + std::to_string(number);
+}
+
+bool Control::isWebSite(automation::ErrorState& err, const automation::ObjectRef& key) {
+    auto keyClass = err.attempt([&] { return automation::toText(toolkit::use(key).get("Class")); });
+    return keyClass && *keyClass == "IIsWebServer";
+}
+
+std::vector<automation::ObjectRef> Control::webSites(automation::ErrorState& err,
+                                                     automation::Dispatch& service) {
+    std::vector<automation::ObjectRef> sites;
+    auto children = err.attempt([&] { return toolkit::childrenOf(service); });
+    if (!children) return sites;
+    for (const auto& child : *children) {
+        auto keyClass = err.attempt([&] { return automation::toText(child->get("Class")); });
+        if (!keyClass) return {};
+        if (*keyClass == "IIsWebServer") sites.push_back(child);
+    }
+    return sites;
+}
+
+std::vector<std::string> Control::foldersOfOthers(automation::ErrorState& err,
+                                                  const std::vector<automation::ObjectRef>& sites,
+                                                  std::optional<int64_t> ownSite) {
+    std::vector<std::string> folders;
+    if (services_.folders) {
+        auto system = err.attempt([&] { return services_.folders->protectedFolders(); });
+        if (system) folders = std::move(*system);
+    }
+    // The pages that call the site members belong to the master control site.
+    auto master = err.attempt([&] { return server().mapPath("/"); });
+    if (master) folders.push_back(std::move(*master));
+
+    auto computer = err.attempt([&] { return computerName(); });
+    if (!computer) return folders;
+    const std::string own = ownSite ? std::to_string(*ownSite) : "";
+    for (const auto& site : sites) {
+        auto name = err.attempt([&] { return automation::toText(site->get("Name")); });
+        if (!name) break;
+        if (*name == own) continue;
+        auto path = readUnlessMissing(err, [&] {
+            auto root =
+                directory().bind("IIS://" + *computer + "/W3SVC/" + *name + "/ROOT");
+            return root->get("Path");
+        });
+        if (err.isSet()) break;
+        if (path) folders.push_back(automation::toText(*path));
+    }
+    return folders;
+}
+
+}  // namespace tarnwick::component
