@@ -352,21 +352,25 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     err.attempt([&] { indexName = automation::split(automation::toText(HostDoc), ",").front(); });
     if (automation::trimBlanks(indexName).empty()) indexName = "Index.Html";
 
-    // The master control site's templates fill the folder.
+    // The master control site's templates fill the folder; the first copy
+    // that fails ends the order.
     const std::string& folder = made.folder;
-    err.attempt([&] {
-        use(fileSystem)
-            .call("copyfile",
-                  {server().mapPath("/Template/Index.htm"), folder + "\\" + indexName, true});
-    });
-    err.attempt([&] {
-        use(fileSystem)
-            .call("copyfile",
-                  {server().mapPath("/Template/Error.htm"), folder + "\\404.htm", true});
-    });
-    err.attempt([&] {
-        use(fileSystem).call("copyfolder", {server().mapPath("/Template/Other"), folder, true});
-    });
+    const std::pair<std::string, std::string> copies[] = {
+        {"/Template/Index.htm", folder + "\\" + indexName},
+        {"/Template/Error.htm", folder + "\\404.htm"},
+    };
+    for (const auto& [from, to] : copies) {
+        if (!err.isSet()) {
+            err.attempt([&] {
+                use(fileSystem).call("copyfile", {server().mapPath(from), to, true});
+            });
+        }
+    }
+    if (!err.isSet()) {
+        err.attempt([&] {
+            use(fileSystem).call("copyfolder", {server().mapPath("/Template/Other"), folder, true});
+        });
+    }
     if (err.isSet()) {
         undoCreation(made);
         showFailure(err);

@@ -22,7 +22,9 @@ bool CreateNtUser(platform::Directory& directory, const ComputerName& computer,
     err.attempt([&] { use(user).put("FullName", FullName); });
     err.attempt([&] { use(user).put("Description", Info); });
     err.attempt([&] { use(user).put("UserFlags", kDontExpirePassword); });
-    err.attempt([&] { use(user).call("SetInfo"); });
+    // An account whose password or settings were not taken is not stored:
+    // it would exist without the password the site's pages are given.
+    if (!err.isSet()) err.attempt([&] { use(user).call("SetInfo"); });
     return !err.isSet();
 }
 

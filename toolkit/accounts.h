@@ -20,7 +20,8 @@ namespace tarnwick::toolkit {
 using ComputerName = std::function<std::string()>;
 using automation::Variant;
 
-// Makes the account with a password that never expires.
+// Makes the account with a password that never expires. The account is
+// stored only when the password and every setting were taken.
 bool CreateNtUser(platform::Directory& directory, const ComputerName& computer,
                   const Variant& UserName, const Variant& PassWord, const Variant& FullName,
                   const Variant& Info);
