@@ -71,8 +71,7 @@ std::vector<std::string> Control::foldersOfOthers(automation::ErrorState& err,
         if (!name) break;
         if (*name == own) continue;
         auto path = readUnlessMissing(err, [&] {
-            auto root =
-                directory().bind("IIS://" + *computer + "/W3SVC/" + *name + "/ROOT");
+            auto root = directory().bind("IIS://" + *computer + "/W3SVC/" + *name + "/ROOT");
             return root->get("Path");
         });
         if (err.isSet()) break;
