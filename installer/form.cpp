@@ -6,6 +6,7 @@
 #include "installer/install_log.h"
 #include "installer/messages.h"
 #include "installer/setup.h"
+#include "toolkit/site_folders.h"
 #include "toolkit/steps.h"
 
 namespace tarnwick::installer {
@@ -63,6 +64,10 @@ std::optional<std::string_view> SetupForm::inputError() const {
     for (const auto* logged : {&f.Text2, &f.Text3, &f.Text7}) {
         if (logged->find(';') != std::string::npos) return messages::kNoSemicolons;
     }
+    // The uninstallation removes the site folder with everything in it, and
+    // the database is copied and deleted in the site's Data folder by name.
+    if (!mayHoldMasterSite(system_, f.Text3)) return messages::kFolderNotAllowed;
+    if (!toolkit::isPlainFileName(f.Text6)) return messages::kDatabaseNameInvalid;
     return std::nullopt;
 }
 

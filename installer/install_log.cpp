@@ -4,6 +4,7 @@
 #include "installer/computer_name.h"
 #include "installer/messages.h"
 #include "installer/side_files.h"
+#include "toolkit/site_folders.h"
 #include "toolkit/steps.h"
 
 namespace tarnwick::installer {
@@ -36,6 +37,10 @@ std::optional<std::string> readLogLine(automation::Dispatch& fileSystem, const s
 std::string logLine(const LogEntry& entry) {
     return entry.account + ";" + entry.siteNumber + ";" + entry.siteFolder + ";" +
            entry.dataSourceName;
+}
+
+bool mayHoldMasterSite(SetupSystem& system, std::string_view folder) {
+    return toolkit::mayHoldSite(folder, {system.programFolder()});
 }
 
 void writeInstallLog(ErrorState& err, automation::Dispatch& fileSystem,
@@ -71,6 +76,14 @@ bool Uninstall(SetupSystem& system, FormView& view) {
         }
         return fields[index];
     };
+
+    // The folder is removed with everything in it: one that no installation
+    // could have used (a drive root, a system folder, the installer's own)
+    // means the log was changed, and nothing is removed then.
+    if (fields.size() > 2 && !fields[2].empty() && !mayHoldMasterSite(system, fields[2])) {
+        view.messageBox(messages::kLogFolderNotAllowed);
+        return false;
+    }
 
     // 3., 4. The administrator account.
     const std::string computer = GetLocalComputerName(system);

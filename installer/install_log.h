@@ -26,6 +26,12 @@ struct LogEntry {
 // The line as written; the input checks keep ";" out of every field.
 std::string logLine(const LogEntry& entry);
 
+// Whether `folder` may be the master control site's folder, which the
+// uninstallation removes with everything in it: a folder below a drive root,
+// not a system folder, and apart from the installer's folder (neither it,
+// inside it nor holding it).
+bool mayHoldMasterSite(SetupSystem& system, std::string_view folder);
+
 // Step 22 of Setup: replaces the log in `installerFolder`.
 void writeInstallLog(automation::ErrorState& err, automation::Dispatch& fileSystem,
                      const std::string& installerFolder, const LogEntry& entry);

@@ -32,6 +32,12 @@ inline constexpr std::string_view kDomainInvalid = "你输入的域名不是合�
 // The install log separates its fields with ";", so no logged value may hold one.
 inline constexpr std::string_view kNoSemicolons =
     "对不起,绑定域名、安装目录和数据源名中不可以含有分号(;)!";
+// The site folder is removed with everything in it on uninstallation: never
+// a drive root, the system's folders or the installer's own folder.
+inline constexpr std::string_view kFolderNotAllowed =
+    "对不起,安装目录不可以是驱动器根目录、系统目录或安装程序所在的目录!";
+// The database is copied and deleted inside the site's Data folder by this name.
+inline constexpr std::string_view kDatabaseNameInvalid = "你输入的数据库名不是合法的文件名!";
 inline constexpr std::string_view kWrongServUFolder = "你所选择的 Serv-U 路径不正确!";
 inline constexpr std::string_view kFolderNotCreated = "网站目录创建失败: ";
 
@@ -58,6 +64,8 @@ inline constexpr std::string_view kInstalled = "恭喜你,主控站安装成功!
 // Uninstallation.
 inline constexpr std::string_view kNoLog = "你可能没有安装过本系统或你把本目录下的 Log.ini 删除了!";
 inline constexpr std::string_view kLogDamaged = "安装日志 Log.ini 的内容不正确,系统无法卸载!";
+inline constexpr std::string_view kLogFolderNotAllowed =
+    "安装日志 Log.ini 中的网站目录不正确,系统无法卸载!";
 inline constexpr std::string_view kAccountDeleted = "NT 帐号已删除...";
 inline constexpr std::string_view kSiteDeleted = "主控端已删除...";
 inline constexpr std::string_view kFolderDeleted = "网站目录已删除...";

@@ -55,6 +55,10 @@ TEST_F(Checks, RunInOrderAndStopBeforeAnythingIsCreated) {
         {"; in the domain", [](auto& f) { f.Text2 = "a;b.test"; }, msg::kNoSemicolons},
         {"; in the folder", [](auto& f) { f.Text3 = "D:\\a;b"; }, msg::kNoSemicolons},
         {"; in the data source", [](auto& f) { f.Text7 = "x;y"; }, msg::kNoSemicolons},
+        {"; in a system folder", [](auto& f) { f.Text3 = "C:\\WINDOWS\\a;b"; }, msg::kNoSemicolons},
+        {"the installer's folder", [](auto& f) { f.Text3 = "C:\\Setup"; }, msg::kFolderNotAllowed},
+        {"a path as database name", [](auto& f) { f.Text6 = "..\\data.mdb"; },
+         msg::kDatabaseNameInvalid},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -69,6 +73,64 @@ TEST_F(Checks, RunInOrderAndStopBeforeAnythingIsCreated) {
         EXPECT_FALSE(exists("D:\\Panel"));
     }
     EXPECT_FALSE(accountExists("ADMIN_PANEL.TEST"));
+}
+
+// The site folder is removed with everything in it on uninstallation, and
+// the database is copied and deleted by its name in the site's Data folder:
+// the button refuses what would reach beyond, before anything is made. The
+// folder check comes first, after the ";" check.
+TEST_F(Checks, TheSiteFolderAndTheDatabaseNameAreRefusedBeforeAnythingIsMade) {
+    const struct {
+        const char* folder;
+        const char* database;
+        std::string_view message;
+    } cases[] = {
+        {"C:\\WINDOWS", "my.mdb", msg::kFolderNotAllowed},
+        {"c:\\windows.\\", "my.mdb", msg::kFolderNotAllowed},
+        {"C:\\WINDOWS\\system32\\Panel", "my.mdb", msg::kFolderNotAllowed},
+        {"C:\\WINNT", "my.mdb", msg::kFolderNotAllowed},
+        {"C:\\Program Files", "my.mdb", msg::kFolderNotAllowed},
+        {"D:\\Program Files (x86)\\Panel", "my.mdb", msg::kFolderNotAllowed},
+        {"C:\\", "my.mdb", msg::kFolderNotAllowed},
+        {"D:", "my.mdb", msg::kFolderNotAllowed},
+        {"C:\\Setup", "my.mdb", msg::kFolderNotAllowed},
+        {"c:/setup/Panel", "my.mdb", msg::kFolderNotAllowed},
+        {"Panel", "my.mdb", msg::kFolderNotAllowed},
+        {"\\\\server\\share\\Panel", "my.mdb", msg::kFolderNotAllowed},
+        {"D:\\Web\\..\\..\\WINDOWS", "my.mdb", msg::kFolderNotAllowed},
+        {"D:\\Panel*", "my.mdb", msg::kFolderNotAllowed},
+        {"C:\\WINDOWS", "my?.mdb", msg::kFolderNotAllowed},
+        {"D:\\Panel", "my?.mdb", msg::kDatabaseNameInvalid},
+        {"D:\\Panel", "sub\\x.mdb", msg::kDatabaseNameInvalid},
+        {"D:\\Panel", "sub/x.mdb", msg::kDatabaseNameInvalid},
+        {"D:\\Panel", "a:b.mdb", msg::kDatabaseNameInvalid},
+        {"D:\\Panel", "..", msg::kDatabaseNameInvalid},
+        {"D:\\Panel", "..\\..\\x.mdb", msg::kDatabaseNameInvalid},
+        {"D:\\Panel", "my<1>.mdb", msg::kDatabaseNameInvalid},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.folder) + " with " + c.database);
+        view.events.clear();
+        fillIn();
+        form.fields.Text3 = c.folder;
+        form.fields.Text6 = c.database;
+        EXPECT_FALSE(form.Command1_Click());
+        EXPECT_EQ(captions().back(), c.message);
+        EXPECT_TRUE(messages().empty());
+    }
+    EXPECT_FALSE(exists("D:\\Panel"));
+    EXPECT_FALSE(exists("C:\\Setup\\Panel"));
+    EXPECT_FALSE(exists("C:\\Setup\\Log.ini"));
+    EXPECT_TRUE(exists("C:\\WINDOWS\\system32"));
+    EXPECT_FALSE(accountExists("ADMIN_PANEL.TEST"));
+
+    // Below a drive root, outside the system's and the installer's folders,
+    // with a plain file name: accepted.
+    fillIn();
+    form.fields.Text3 = "C:\\Setup2\\Panel";
+    form.fields.Text6 = "my data.mdb";
+    EXPECT_TRUE(form.Command1_Click());
+    EXPECT_TRUE(exists("C:\\Setup2\\Panel\\Data\\my data.mdb"));
 }
 
 TEST_F(Checks, DomainLimitsAndAnEmptyPoolAreAccepted) {

@@ -105,6 +105,37 @@ TEST_F(Uninstall, ALogWithOnlyTheAccountRemovesTheAccount) {
     EXPECT_FALSE(exists("C:\\Setup\\Log.ini"));
 }
 
+// The folder of the log goes with everything in it: one that the install
+// button refuses (a drive root, the system's folders, the installer's own
+// folder, no plain local folder) is not acted on, nor is anything else.
+TEST_F(Uninstall, ALogNamingAFolderNoInstallationMayUseRemovesNothing) {
+    fillIn();
+    ASSERT_TRUE(form.Command1_Click());
+    for (auto folder : {"C:\\WINDOWS", "c:\\windows\\system32", "C:\\WINDOWS.", "C:\\", "D:\\",
+                        "C:\\Program Files", "C:\\Program Files\\Serv-U", "C:\\Setup",
+                        "C:\\Setup\\Web", "C:\\Setup\\..", "Panel", "\\\\server\\share", "D:\\*"}) {
+        SCOPED_TRACE(folder);
+        view.events.clear();
+        const std::string log = "ADMIN_PANEL.TEST;2;" + std::string(folder) + ";paneldsn\r\n";
+        writeFile("C:\\Setup\\Log.ini", log);
+        EXPECT_FALSE(form.Command3_Click());
+        EXPECT_EQ(messages(), Strings{std::string(msg::kLogFolderNotAllowed)});
+        EXPECT_EQ(bytes("C:\\Setup\\Log.ini"), log);
+    }
+    EXPECT_TRUE(accountExists("ADMIN_PANEL.TEST"));
+    EXPECT_TRUE(siteExists(*platform, 2));
+    EXPECT_TRUE(exists("C:\\WINDOWS\\system32"));
+    EXPECT_TRUE(exists("C:\\Setup\\Web"));
+    EXPECT_TRUE(exists(std::string(kServU) + "\\ServUDaemon.ini"));
+
+    // The log of the installation itself still removes it.
+    view.events.clear();
+    writeFile("C:\\Setup\\Log.ini", "ADMIN_PANEL.TEST;2;D:\\Panel;paneldsn\r\n");
+    EXPECT_TRUE(form.Command3_Click());
+    EXPECT_EQ(messages(), kAllMessages);
+    EXPECT_FALSE(exists("D:\\Panel"));
+}
+
 TEST_F(Uninstall, ALogWhoseValuesHoldSemicolonsIsNotActedOn) {
     fillIn();
     ASSERT_TRUE(form.Command1_Click());

@@ -171,6 +171,8 @@ if drive find hook "$probe" fields \
     set 2 'panel;x.test' click Command1 \
     set 2 panel.test set 5 'C:\Program Files' click Command1 \
     pick 'C:\Program Files\Serv-U' click Command2 \
+    set 3 'C:\WINDOWS' click Command1 \
+    set 3 'C:\Panel' set 6 'my?.mdb' click Command1 \
     set 4 PanelPool set 6 my.mdb set 7 paneldsn \
     click Command1 fields report "$site" report "$root" report "$pool" report "$admin" \
     report "$administrators"; then
