@@ -39,7 +39,7 @@ platform::AnsiCodePage& Control::ansi() const { return service(services_.ansi); 
 
 void Control::OnStartPage(
     const std::shared_ptr<platform::ScriptingContext>& PassedScriptingContext) {
-    // 1. Keep the context. 2. Take its objects in this order; a refused one
+    // Keep the context and take its objects in this order; a refused one
     // ends the call with its error, the ones taken before it stay set.
     context_ = PassedScriptingContext;
     auto& context = pageObject(context_);
@@ -48,7 +48,7 @@ void Control::OnStartPage(
     response_ = context.response();
     server_ = context.server();
     session_ = context.session();
-    // 3.
+    // A new page starts without the check flag.
     isChkUser_ = false;
 }
 

@@ -37,7 +37,7 @@ bool SetFolderAccess(platform::Advapi32& api, platform::AnsiCodePage& ansi,
     const std::string accountName = ansi.fromUtf8(account);
     const std::string fileName = ansi.fromUtf8(path);
 
-    // 1. Look up the account: the first call only learns the domain name's length.
+    // Look up the account: the first call only learns the domain name's length.
     std::vector<uint8_t> sid(256);
     uint32_t sidSize = 255;
     uint32_t domainSize = 0;
@@ -51,7 +51,7 @@ bool SetFolderAccess(platform::Advapi32& api, platform::AnsiCodePage& ansi,
         return false;
     }
 
-    // 2. Read the current DACL.
+    // Read the current DACL.
     uint32_t needed = 0;
     api.GetFileSecurityA(fileName.c_str(), win32::kDaclSecurityInformation, nullptr, 0, &needed);
     std::vector<uint8_t> oldDescriptor(static_cast<size_t>(needed) + 1);
@@ -60,13 +60,13 @@ bool SetFolderAccess(platform::Advapi32& api, platform::AnsiCodePage& ansi,
         return false;
     }
 
-    // 3.
+    // A new descriptor to carry the new DACL.
     platform::AbsoluteSecurityDescriptor newDescriptor{};
     if (!api.InitializeSecurityDescriptor(&newDescriptor, win32::kSecurityDescriptorRevision)) {
         return false;
     }
 
-    // 4.
+    // The current DACL inside the old descriptor; a descriptor without one is left alone.
     bool daclPresent = false;
     bool daclDefaulted = false;
     void* oldDacl = nullptr;
@@ -76,22 +76,22 @@ bool SetFolderAccess(platform::Advapi32& api, platform::AnsiCodePage& ansi,
         return false;
     }
 
-    // 5.
+    // How many entries and bytes the current DACL holds.
     platform::AclSizeInformation size{};
     if (!api.GetAclInformation(oldDacl, &size, sizeof size, win32::kAclSizeInformation)) {
         return false;
     }
 
-    // 6. Room for the kept entries and two new ones.
+    // Room for the kept entries and two new ones.
     uint32_t sidLength = api.GetLengthSid(sid.data());
     uint32_t newSize = size.AclBytesInUse + 2 * (12 + sidLength) - 4;
     std::vector<uint8_t> newAcl(static_cast<size_t>(newSize) + 1);
     if (!api.InitializeAcl(newAcl.data(), newSize, win32::kAclRevision)) return false;
 
-    // 7. An empty DACL grants nothing to anyone: it is left as it is.
+    // An empty DACL grants nothing to anyone: it is left as it is.
     if (size.AceCount == 0) return false;
 
-    // 8. Keep every entry that is not the account's.
+    // Keep every entry that is not the account's.
     uint32_t kept = 0;
     for (uint32_t i = 0; i < size.AceCount; ++i) {
         void* ace = nullptr;
@@ -110,12 +110,12 @@ bool SetFolderAccess(platform::Advapi32& api, platform::AnsiCodePage& ansi,
         }
     }
 
-    // 9. The grant.
+    // The grant.
     if (!api.AddAccessAllowedAce(newAcl.data(), win32::kAclRevision, accessMask, sid.data())) {
         return false;
     }
 
-    // 10. A folder gets the grant for its files and for itself and its subfolders.
+    // A folder gets the grant for its files and for itself and its subfolders.
     // A failed attribute test answers with every bit set: it tells nothing.
     const uint32_t attributes = api.GetFileAttributesA(fileName.c_str());
     if (attributes == win32::kInvalidFileAttributes) return false;
@@ -130,7 +130,7 @@ bool SetFolderAccess(platform::Advapi32& api, platform::AnsiCodePage& ansi,
         if (!setAceFlags(api, newAcl.data(), kept + 1, win32::kContainerInheritAce)) return false;
     }
 
-    // 11., 12.
+    // The new DACL goes into the descriptor, and the descriptor onto the file.
     if (!api.SetSecurityDescriptorDacl(&newDescriptor, true, newAcl.data(), false)) return false;
     return api.SetFileSecurityA(fileName.c_str(), win32::kDaclSecurityInformation, &newDescriptor);
 }
