@@ -30,9 +30,23 @@ protected:
 
 // Forms of a site number that name no web site: each member refuses them
 // before anything is bound, read or changed.
-const std::vector<Variant> kNotASiteNumber = {
-    Variant::null(), "1/ROOT", "AppPools", "AppPools/DefaultAppPool", "2 ", " 2", "+2", "-2",
-    "0", "2.0", "0x2", "2/..", 2.5, 0, -1, true, "99999999999"};
+const std::vector<Variant> kNotASiteNumber = {Variant::null(),
+                                              "1/ROOT",
+                                              "AppPools",
+                                              "AppPools/DefaultAppPool",
+                                              "2 ",
+                                              " 2",
+                                              "+2",
+                                              "-2",
+                                              "0",
+                                              "2.0",
+                                              "0x2",
+                                              "2/..",
+                                              2.5,
+                                              0,
+                                              -1,
+                                              true,
+                                              "99999999999"};
 
 TEST_F(Containment, OnlyANumberThatCanNameASiteReachesTheMetabase) {
     const auto before = state();
@@ -42,11 +56,11 @@ TEST_F(Containment, OnlyANumberThatCanNameASiteReachesTheMetabase) {
             SCOPED_TRACE(member);
             newPage();
             inject("GetObject", "IIS://*", 5, /*once=*/false);  // nothing may be bound
-            Variant result =
-                std::string(member) == "DeleteSite"   ? call(member, {number, "D:\\Web\\bob"})
-                : std::string(member) == "ModifySite" ? call(member, {number, "evil.com", 0, 0,
-                                                                      "x.htm", ""})
-                                                      : call(member, {number, true});
+            Variant result = std::string(member) == "DeleteSite"
+                                 ? call(member, {number, "D:\\Web\\bob"})
+                             : std::string(member) == "ModifySite"
+                                 ? call(member, {number, "evil.com", 0, 0, "x.htm", ""})
+                                 : call(member, {number, true});
             platform->faults().clear();
             EXPECT_EQ(result, Variant(false));
             EXPECT_EQ(errorMessage(), "参数出错,请检查!");
@@ -158,8 +172,8 @@ TEST_F(Containment, DeleteSiteTakesTheSitesOwnFolderInAnyLetterCase) {
 
 TEST_F(Containment, DefaultDocumentsAreFileNamesInTheSitesFolder) {
     const auto before = state();
-    for (const char* docs : {"..\\alice\\default.asp", "index.htm,../x.asp", "C:x.htm",
-                             "a\\b.htm", "index.htm, ..", "*.asp"}) {
+    for (const char* docs : {"..\\alice\\default.asp", "index.htm,../x.asp", "C:x.htm", "a\\b.htm",
+                             "index.htm, ..", "*.asp"}) {
         SCOPED_TRACE(docs);
         newPage();
         put("System", "2003");
@@ -191,9 +205,8 @@ TEST_F(Containment, DeleteNtUserNeverDeletesAnAccountNoSiteOwns) {
     // An administrator made the way the installer makes one.
     ASSERT_EQ(call("CreateNtUser", {"ADMIN_PANEL.TEST", "Pass1!", "", ""}), Variant(true));
     ASSERT_EQ(call("AddUserToGroup", {"ADMIN_PANEL.TEST", "Administrators"}), Variant(true));
-    for (const char* name :
-         {"IUSR_WEBHOST", "iusr_webhost", "IWAM_WEBHOST", "Administrator", "Guest",
-          "ADMIN_PANEL.TEST", "Administrators"}) {
+    for (const char* name : {"IUSR_WEBHOST", "iusr_webhost", "IWAM_WEBHOST", "Administrator",
+                             "Guest", "ADMIN_PANEL.TEST", "Administrators"}) {
         SCOPED_TRACE(name);
         newPage();
         EXPECT_EQ(call("DeleteNtUser", {name}), Variant(false));

@@ -153,8 +153,9 @@ TEST_F(FaultMatrix, DeleteSiteRemovesInOrderAndFinishesWhenCalledAgain) {
         newPage();
     };
     prepare();
-    const auto calls = callsOf(
-        [&] { ASSERT_EQ(call("DeleteSite", {2, "D:\\Web\\bob"}), Variant(true)); });
+    const auto calls = callsOf([&] {
+        ASSERT_EQ(call("DeleteSite", {2, "D:\\Web\\bob"}), Variant(true));
+    });
     const auto removed = state();
     ASSERT_GT(calls.size(), 10u);
     for (const auto& failing : calls) {
