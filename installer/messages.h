@@ -55,6 +55,7 @@ inline constexpr std::string_view kPoolInstalled = "应用程序池安装完毕.
 inline constexpr std::string_view kRootNotCreated = "主目录创建时出错!";
 inline constexpr std::string_view kSiteNotStarted = "启动站点时出错,请联系管理员!";
 inline constexpr std::string_view kCopyingFiles = "开始复制文件...";
+inline constexpr std::string_view kDatabaseNotCopied = "复制数据库文件时出错!";
 inline constexpr std::string_view kRegisteringComponent = "开始注册组件...";
 inline constexpr std::string_view kCreatingDataSource = "创建 ODBC 数据源...";
 inline constexpr std::string_view kConfiguringServU = "开始配置 Serv-U 信息...";

@@ -197,9 +197,15 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
         err, [&] { return Variant(system.createObject("Scripting.FileSystemObject")); });
     auto withFiles = [&](auto&& step) { err.attempt([&] { step(use(fileSystem)); }); };
     ShowErr(messages::kCopyingFiles);
+    bool databaseInPlace = true;
     withFiles([&](automation::Dispatch& fso) {
-        copyPanelFiles(err, fso, installerFolder, v.WebSiteDirectory, v.NewDbName);
+        databaseInPlace =
+            copyPanelFiles(err, fso, installerFolder, v.WebSiteDirectory, v.NewDbName);
     });
+    if (!databaseInPlace) {
+        ShowErr(messages::kDatabaseNotCopied);
+        return false;
+    }
     ShowErr(messages::kRegisteringComponent);
     withFiles(
         [&](automation::Dispatch& fso) { registerComponent(err, system, fso, installerFolder); });

@@ -12,6 +12,14 @@ using toolkit::use;
 namespace {
 constexpr int kForWriting = 2;
 constexpr int kAnsiFormat = 0;
+
+// Whether a file name in Data names data.mdb itself: letter case aside, and
+// trailing blanks and dots aside, as the file system drops them. Copying the
+// database onto such a name and deleting data.mdb would delete the database.
+bool namesDefaultDatabase(std::string_view name) {
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+    return automation::toLowerAscii(name) == kDefaultDatabase;
+}
 }  // namespace
 
 std::string databasePageLine(std::string_view siteFolder, std::string_view databaseName) {
@@ -62,49 +70,58 @@ void writeTextFile(ErrorState& err, automation::Dispatch& fileSystem, const std:
     err.attempt([&] { use(stream).call("Close"); });
 }
 
-void copyPanelFiles(ErrorState& err, automation::Dispatch& fileSystem,
+bool copyPanelFiles(ErrorState& err, automation::Dispatch& fileSystem,
                     const std::string& installerFolder, const std::string& siteFolder,
                     const std::string& databaseName) {
-    // 2.
+    // The site's two folders and its empty 404 page.
     err.attempt([&] { fileSystem.call("CreateFolder", {siteFolder + "\\Web"}); });
     err.attempt([&] { fileSystem.call("CreateFolder", {siteFolder + "\\Data"}); });
-    // 3. The site's empty 404 page.
     auto page = toolkit::objectStep(err, [&] {
         return fileSystem.call("CreateTextFile", {siteFolder + "\\404.htm", true, false});
     });
     err.attempt([&] { use(page).call("Close"); });
-    // 4., 5.
+    // The panel's pages and data from the distribution.
     err.attempt([&] {
         fileSystem.call("CopyFolder", {installerFolder + "\\Web", siteFolder + "\\Web", true});
     });
     err.attempt([&] {
         fileSystem.call("CopyFolder", {installerFolder + "\\Data", siteFolder + "\\Data", true});
     });
-    // 6. The database under the name the operator chose.
-    if (automation::toLowerAscii(databaseName) != kDefaultDatabase) {
-        err.attempt([&] {
-            fileSystem.call("CopyFile", {siteFolder + "\\Data\\data.mdb",
-                                         siteFolder + "\\Data\\" + databaseName, true});
+    // The database under the name the operator chose. data.mdb goes only once
+    // its copy is in place: a failed copy must not lose the database.
+    if (!namesDefaultDatabase(databaseName)) {
+        const std::string database = siteFolder + "\\Data\\data.mdb";
+        const bool copied = err.attempt([&] {
+            fileSystem.call("CopyFile", {database, siteFolder + "\\Data\\" + databaseName, true});
         });
-        err.attempt([&] {
-            fileSystem.call("DeleteFile", {siteFolder + "\\data\\data.mdb", true});
-        });
+        if (copied) {
+            err.attempt([&] {
+                fileSystem.call("DeleteFile", {siteFolder + "\\data\\data.mdb", true});
+            });
+        } else {
+            // Without data.mdb (the Data folder was not copied) there is
+            // nothing to keep, and the database is left out.
+            auto present = err.attempt(
+                [&] { return automation::toBoolean(fileSystem.call("FileExists", {database})); });
+            if (!present || *present) return false;
+        }
     }
-    // 7.
+    // The database page.
     writeTextFile(err, fileSystem, siteFolder + "\\Web\\Db.asp",
                   {databasePageLine(siteFolder, databaseName)});
+    return true;
 }
 
 void registerComponent(ErrorState& err, SetupSystem& system, automation::Dispatch& fileSystem,
                        const std::string& installerFolder) {
-    // 1.
+    // The system folder lies in the Windows folder.
     std::string windows;
     err.attempt([&] {
         auto folder = fileSystem.call("GetSpecialFolder", {0});
         windows = automation::toText(automation::objectOf(folder).get("Path"));
     });
     const std::string component = windows + "\\system32\\Tarnwick.dll";
-    // 2. - 4.
+    // Unregister an earlier copy, replace it and register the new one.
     err.attempt([&] { system.shell("regsvr32/u " + component, kMinimizedFocus); });
     err.attempt([&] {
         fileSystem.call("CopyFile", {installerFolder + "\\Tarnwick.Dll",

@@ -1,7 +1,8 @@
 // What an installation puts in place once the master control site runs: the
 // panel's files with the database page, the component's registration, the
-// ODBC data source and the Serv-U domain configuration. No step here stops
-// the installation: each one that fails is left out.
+// ODBC data source and the Serv-U domain configuration. A step that fails is
+// left out; only a database that cannot take its chosen name stops the
+// installation.
 #pragma once
 
 #include <string>
@@ -34,18 +35,21 @@ std::vector<std::string> servUConfiguration(std::string_view dataSourceName);
 void writeTextFile(automation::ErrorState& err, automation::Dispatch& fileSystem,
                    const std::string& path, const std::vector<std::string>& lines);
 
-// Step 18: Web, Data, 404.htm, the database under its name, Db.asp.
-void copyPanelFiles(automation::ErrorState& err, automation::Dispatch& fileSystem,
+// The panel's files: Web, Data, 404.htm, the database under its name,
+// Db.asp. False when the site's Data folder holds data.mdb but it could not
+// be copied under the chosen name; data.mdb is kept then and Db.asp is not
+// written. A Data folder that was not copied leaves the database out.
+bool copyPanelFiles(automation::ErrorState& err, automation::Dispatch& fileSystem,
                     const std::string& installerFolder, const std::string& siteFolder,
                     const std::string& databaseName);
-// Step 19: unregisters an earlier copy, copies Tarnwick.Dll into the system
+// The component: unregisters an earlier copy, copies Tarnwick.Dll into the system
 // folder and registers it; neither regsvr32 is waited for.
 void registerComponent(automation::ErrorState& err, SetupSystem& system,
                        automation::Dispatch& fileSystem, const std::string& installerFolder);
-// Step 20: the system data source; its result is not read.
+// The system data source; its result is not read.
 void createDataSource(SetupSystem& system, std::string_view dataSourceName,
                       std::string_view siteFolder, std::string_view databaseName);
-// Step 21: ServUDaemon.txt in the Serv-U folder (ServUDaemon.ini stays as it is).
+// ServUDaemon.txt in the Serv-U folder (ServUDaemon.ini stays as it is).
 void writeServUConfiguration(automation::ErrorState& err, automation::Dispatch& fileSystem,
                              const std::string& servUFolder, std::string_view dataSourceName);
 

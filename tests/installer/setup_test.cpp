@@ -112,7 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Stop{"Add", "*Administrators*", 2, msg::kAccountNotInGroup},
                       Stop{"SetFileSecurityA", "D:\\Panel*", 3, msg::kPermissionsNotSet},
                       Stop{"SetInfo", "IIS://*/ROOT", 5, msg::kRootNotCreated},
-                      Stop{"Start", "*", 5, msg::kSiteNotStarted}),
+                      Stop{"Start", "*", 5, msg::kSiteNotStarted},
+                      Stop{"CopyFile", "D:\\Panel\\Data\\data.mdb", 6, msg::kDatabaseNotCopied}),
     [](const ::testing::TestParamInfo<Stop>& param) {
         // "SetInfo_IIS_ROOT": the failing member and the letters of its path.
         std::string name = std::string(param.param.member) + "_";

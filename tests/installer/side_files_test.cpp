@@ -82,6 +82,36 @@ TEST_F(SideFiles, TheDefaultDatabaseNameInAnyCaseKeepsTheFile) {
               "DBQ=D:\\Panel\\Data\\DATA.MDB");
 }
 
+// A name that the file system resolves to data.mdb keeps the database
+// where it is: copying it onto itself and deleting data.mdb would lose it.
+TEST_F(SideFiles, ANameThatNamesDataMdbItselfKeepsTheDatabase) {
+    for (auto name : {"data.mdb.", "Data.Mdb  ", "DATA.MDB. ."}) {
+        SCOPED_TRACE(name);
+        fillIn();
+        form.fields.Text6 = name;
+        EXPECT_TRUE(form.Command1_Click());
+        EXPECT_EQ(bytes("D:\\Panel\\Data\\data.mdb"), bytes("C:\\Setup\\Data\\data.mdb"));
+        ASSERT_TRUE(form.Command3_Click());
+    }
+}
+
+// data.mdb goes only after its copy under the chosen name is in place. A copy
+// that fails stops the installation before the component, the data source,
+// Serv-U and the log.
+TEST_F(SideFiles, AFailedDatabaseCopyStopsAndKeepsDataMdb) {
+    inject("CopyFile", "D:\\Panel\\Data\\data.mdb", 70);
+    fillIn();
+    EXPECT_FALSE(form.Command1_Click());
+    EXPECT_EQ(view.caption(), msg::kDatabaseNotCopied);
+    EXPECT_EQ(bytes("D:\\Panel\\Data\\data.mdb"), bytes("C:\\Setup\\Data\\data.mdb"));
+    EXPECT_FALSE(exists("D:\\Panel\\Data\\my.mdb"));
+    EXPECT_FALSE(exists("D:\\Panel\\Web\\Db.asp"));
+    EXPECT_FALSE(exists(std::string(kServU) + "\\ServUDaemon.txt"));
+    EXPECT_TRUE(platform->system()->dataSources().empty());
+    EXPECT_TRUE(platform->system()->processes().empty());
+    EXPECT_FALSE(exists("C:\\Setup\\Log.ini"));
+}
+
 TEST_F(SideFiles, ExistingFilesAreReplacedAndFailuresDoNotStopTheInstallation) {
     makeFolder("D:\\Panel");
     makeFolder("D:\\Panel\\Web");
