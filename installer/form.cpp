@@ -72,29 +72,35 @@ std::optional<std::string_view> SetupForm::inputError() const {
 }
 
 bool SetupForm::Command1_Click() {
-    // 1. - 5. (and ";" kept out of the log).
+    // The input checks, before anything is made.
     const FormFields values = fields;
     if (auto error = inputError()) {
         ShowErr(*error);
         return false;
     }
-    // 6.
+    // The Serv-U folder must hold its configuration.
     if (!servUConfigurationReadable(system_, values.Text5)) {
         view_.messageBox(messages::kWrongServUFolder);
         return false;
     }
-    // 7.
+    // The site folder. Whether it is new decides whether a stopped
+    // installation removes it; a folder whose presence cannot be told counts
+    // as one that was there.
     automation::ErrorState err;
     auto fileSystem = toolkit::objectStep(err, [&] {
         return automation::Variant(system_.createObject("Scripting.FileSystemObject"));
     });
+    automation::ErrorState presence;
+    auto existed = presence.attempt([&] {
+        return automation::toBoolean(toolkit::use(fileSystem).call("FolderExists", {values.Text3}));
+    });
     std::string failure = fileSystem ? CreateDirectory(*fileSystem, values.Text3)
                                      : automation::toText(err.description());
     if (!failure.empty()) ShowErr(std::string(messages::kFolderNotCreated) + failure);
-    // 8.
+    // The installation.
     return Setup(system_, [this](std::string_view message) { ShowErr(message); },
                  {values.Text1, values.Text2, values.Text3, values.Text4, values.Text7,
-                  values.Text6, values.Text5});
+                  values.Text6, values.Text5, existed && !*existed});
 }
 
 void SetupForm::Command2_Click() {

@@ -48,13 +48,29 @@ void writeInstallLog(ErrorState& err, automation::Dispatch& fileSystem,
     writeTextFile(err, fileSystem, logPath(installerFolder), {logLine(entry)});
 }
 
+void InstallRecord::note(const LogEntry& made) {
+    bool added = false;
+    for (auto [field, value] : {std::pair{&entry_.account, &made.account},
+                                {&entry_.siteNumber, &made.siteNumber},
+                                {&entry_.siteFolder, &made.siteFolder}}) {
+        if (value->empty() || *field == *value) continue;
+        *field = *value;
+        added = true;
+    }
+    if (!added) return;
+    ErrorState err;
+    auto fileSystem = toolkit::objectStep(
+        err, [&] { return Variant(system_.createObject("Scripting.FileSystemObject")); });
+    err.attempt([&] { writeInstallLog(err, use(fileSystem), system_.programFolder(), entry_); });
+}
+
 bool Uninstall(SetupSystem& system, FormView& view) {
     ErrorState err;
     const std::string installerFolder = system.programFolder();
     auto fileSystem = toolkit::objectStep(
         err, [&] { return Variant(system.createObject("Scripting.FileSystemObject")); });
 
-    // 1., 2.
+    // The log's one line, split into its fields.
     std::optional<std::string> line;
     if (fileSystem) line = readLogLine(*fileSystem, logPath(installerFolder));
     if (!line) {
@@ -76,7 +92,6 @@ bool Uninstall(SetupSystem& system, FormView& view) {
         }
         return fields[index];
     };
-
     // The folder is removed with everything in it: one that no installation
     // could have used (a drive root, a system folder, the installer's own)
     // means the log was changed, and nothing is removed then.
@@ -85,7 +100,7 @@ bool Uninstall(SetupSystem& system, FormView& view) {
         return false;
     }
 
-    // 3., 4. The administrator account.
+    // The administrator account.
     const std::string computer = GetLocalComputerName(system);
     auto user = toolkit::objectStep(err, [&] {
         return Variant(system.directory().bind("WinNT://" + computer + "/" + field(0)));
@@ -96,7 +111,7 @@ bool Uninstall(SetupSystem& system, FormView& view) {
     err.attempt([&] { use(parent).call("Delete", {"User", use(user).get("Name")}); });
     view.messageBox(messages::kAccountDeleted);
 
-    // 5., 6. The master control site.
+    // The master control site.
     err.attempt([&] {
         system.directory()
             .bind("IIS://" + computer + "/w3svc")
@@ -104,11 +119,11 @@ bool Uninstall(SetupSystem& system, FormView& view) {
     });
     view.messageBox(messages::kSiteDeleted);
 
-    // 7., 8. The site folder.
+    // The site folder.
     err.attempt([&] { use(fileSystem).call("DeleteFolder", {field(2), true}); });
     view.messageBox(messages::kFolderDeleted);
 
-    // 9., 10.
+    // The log itself.
     err.attempt([&] { use(fileSystem).call("DeleteFile", {logPath(installerFolder), true}); });
     view.messageBox(messages::kUninstalled);
     return true;

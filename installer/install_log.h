@@ -1,6 +1,11 @@
 // The install log, Log.ini in the installer's folder: one line of four
 // fields joined by ";" (account, site number, site folder, data source), and
 // the uninstallation that reads it.
+//
+// A running installation keeps the log up to date with what it has made, so
+// that an installation that stops part way can be uninstalled as well: the
+// line then has the same four fields, those of things not made left empty
+// (the data source is named once the installation is finished).
 #pragma once
 
 #include <optional>
@@ -16,11 +21,12 @@ namespace tarnwick::installer {
 
 inline constexpr std::string_view kLogFileName = "Log.ini";
 
+// An empty field names nothing.
 struct LogEntry {
-    std::string account;
-    std::string siteNumber;
-    std::string siteFolder;
-    std::string dataSourceName;
+    std::string account{};
+    std::string siteNumber{};
+    std::string siteFolder{};
+    std::string dataSourceName{};
 };
 
 // The line as written; the input checks keep ";" out of every field.
@@ -32,9 +38,27 @@ std::string logLine(const LogEntry& entry);
 // inside it nor holding it).
 bool mayHoldMasterSite(SetupSystem& system, std::string_view folder);
 
-// Step 22 of Setup: replaces the log in `installerFolder`.
+// The finished installation's log: replaces the log in `installerFolder`.
 void writeInstallLog(automation::ErrorState& err, automation::Dispatch& fileSystem,
                      const std::string& installerFolder, const LogEntry& entry);
+
+// The log of an installation while it runs. A note names things the
+// installation is about to make (or has just made); when it adds to what the
+// log names, the log is written again, so the log never misses something the
+// installation made. A failed write is passed over: the next note writes the
+// whole line again. Nothing is written while nothing is noted, so an
+// installation that made nothing leaves an earlier log as it was.
+class InstallRecord {
+public:
+    explicit InstallRecord(SetupSystem& system) : system_(system) {}
+
+    // Adds the non-empty fields of `made` (the data source is not noted).
+    void note(const LogEntry& made);
+
+private:
+    SetupSystem& system_;
+    LogEntry entry_;
+};
 
 // The uninstall button: removes the account, the site and the site folder
 // that the log names, then the log, confirming each step in a message box.

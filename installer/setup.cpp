@@ -36,6 +36,22 @@ std::optional<std::string> firstBinding(const Variant& bindings) {
     return automation::toText(bindings);
 }
 
+// Whether a directory object of that path exists: a path that cannot be
+// bound, for whatever reason, counts as missing.
+bool objectExists(platform::Directory& directory, const std::string& path) {
+    ErrorState err;
+    return err.attempt([&] { directory.bind(path); });
+}
+
+// The site folder that the install button made, removed again after a stop
+// that made nothing else.
+void removeNewFolder(SetupSystem& system, const std::string& folder) {
+    ErrorState err;
+    auto fileSystem = toolkit::objectStep(
+        err, [&] { return Variant(system.createObject("Scripting.FileSystemObject")); });
+    err.attempt([&] { use(fileSystem).call("DeleteFolder", {folder, true}); });
+}
+
 }  // namespace
 
 std::string adminAccountName(std::string_view hostName) {
@@ -47,8 +63,16 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
     auto& directory = system.directory();
     const toolkit::ComputerName computer = [&] { return v.Computer; };
     const std::string service = "IIS://" + v.Computer + "/w3svc";
+    InstallRecord record(system);
+    // The checks before the account find the site's name and number; a stop
+    // there has made nothing but perhaps the site folder.
+    auto stopBeforeAnythingIsMade = [&](std::string_view message) {
+        if (v.SiteFolderIsNew) removeNewFolder(system, v.WebSiteDirectory);
+        ShowErr(message);
+        return false;
+    };
 
-    // 1., 2.
+    // The names, the password and the binding.
     const std::string account = adminAccountName(v.HostName);
     const std::string comment = automation::toUpperAscii(v.HostName);
     std::string password;
@@ -58,14 +82,11 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
     });
     const std::string binding = ":80:" + v.HostName;
 
-    // 3.
+    // The web service.
     auto webService = toolkit::objectStep(err, [&] { return Variant(directory.bind(service)); });
-    if (!webService) {
-        ShowErr(messages::kCannotLoadW3svc);
-        return false;
-    }
+    if (!webService) return stopBeforeAnythingIsMade(messages::kCannotLoadW3svc);
 
-    // 4. No site may bind the host name first already. A child whose class
+    // No site may bind the host name first already. A child whose class
     // or bindings cannot be read is passed over.
     auto children = err.attempt([&] { return toolkit::childrenOf(*webService); });
     const auto& sites = children ? *children : std::vector<ObjectRef>{};
@@ -75,20 +96,18 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
         if (!isSite || !*isSite) continue;
         auto bindings = err.attempt([&] { return firstBinding(child->get("ServerBindings")); });
         if (bindings && *bindings && **bindings == binding) {
-            ShowErr(messages::kDomainTaken);
-            return false;
+            return stopBeforeAnythingIsMade(messages::kDomainTaken);
         }
     }
 
-    // 5. The lowest free site number from 1. Every bound number is an
+    // The lowest free site number from 1. Every bound number is an
     // existing key, so the search ends after the children and the refusals.
     int32_t siteNumber = 1;
     ObjectRef site;
     const size_t maxTries = sites.size() + kMaxRefusedSiteNumbers;
     for (size_t tries = 0, refused = 0;; ++siteNumber, ++tries) {
         if (tries >= maxTries || refused >= kMaxRefusedSiteNumbers) {
-            ShowErr(messages::kNoSiteNumber);
-            return false;
+            return stopBeforeAnythingIsMade(messages::kNoSiteNumber);
         }
         err.clear();
         toolkit::objectStep(err, [&] {
@@ -103,8 +122,14 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
         ++refused;
     }
 
-    // 6. - 9. The administrator account.
+    // The administrator account. The log names it before it is made, unless
+    // an object of its name exists already (that one is not this
+    // installation's to remove), and with it the site folder the install
+    // button made.
     ShowErr(messages::kCreatingAccount);
+    const bool accountIsNew = !objectExists(directory, "WinNT://" + v.Computer + "/" + account);
+    record.note({.account = accountIsNew ? account : "",
+                 .siteFolder = v.SiteFolderIsNew ? v.WebSiteDirectory : ""});
     if (ifThen(err, [&] {
             return !toolkit::CreateNtUser(directory, computer, account, password, kAccountFullName,
                                           kAccountDescription);
@@ -112,6 +137,7 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
         ShowErr(messages::kAccountNotCreated);
         return false;
     }
+    record.note({.account = account});
     if (ifThen(err, [&] {
             return !toolkit::AddUserToGroup(directory, computer, account, "Administrators");
         })) {
@@ -120,7 +146,9 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
     }
     ShowErr(messages::kAccountCreated);
 
-    // 10., 11. The account's access to the site folder.
+    // The account's access to the site folder. A folder whose access could
+    // not be set is as it was; once set, the folder is the site's and the log
+    // names it.
     if (ifThen(err, [&] {
             return !toolkit::SetFolderAccess(system.advapi32(), system.ansi(), account,
                                              v.WebSiteDirectory, kAdminAccess);
@@ -128,9 +156,11 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
         ShowErr(messages::kPermissionsNotSet);
         return false;
     }
+    record.note({.siteFolder = v.WebSiteDirectory});
     ShowErr(messages::kPermissionsSet);
 
-    // 12. The site's properties; not checked.
+    // The site's properties; not checked. The log names the site before its
+    // key is stored.
     auto put = [&](const ObjectRef& object, std::string_view name, const Variant& value) {
         err.attempt([&] { use(object).put(name, value); });
     };
@@ -149,9 +179,10 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
     put(site, "CpuLimitsEnabled", false);
     put(site, "LogType", 1);
     put(site, "LogFileDirectory", v.WebSiteDirectory);
+    record.note({.siteNumber = std::to_string(siteNumber)});
     err.attempt([&] { use(site).call("SetInfo"); });
 
-    // 13. - 15. The root directory.
+    // The root directory, with the application pool when one is named.
     auto root = toolkit::objectStep(err, [&] {
         return use(site).call("Create", {"IIsWebVirtualDir", "ROOT"});
     });
@@ -175,7 +206,7 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
     put(root, "AspScriptErrorMessage", "程序出错,请联系管理员!");
     put(root, "AspEnableParentPaths", true);
 
-    // 16.
+    // The root directory is stored.
     err.clear();
     err.attempt([&] { use(root).call("SetInfo"); });
     if (err.isSet()) {
@@ -183,7 +214,7 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
         return false;
     }
 
-    // 17.
+    // The site starts.
     err.clear();
     err.attempt([&] { directory.bind(service + "/" + std::to_string(siteNumber))->call("Start"); });
     if (err.isSet()) {
@@ -191,7 +222,8 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
         return false;
     }
 
-    // 18. - 22. The panel's side files and the log, from the program's own folder.
+    // The panel's side files and the finished log, from the program's own
+    // folder. A database that cannot take its chosen name stops the run.
     const std::string installerFolder = system.programFolder();
     auto fileSystem = toolkit::objectStep(
         err, [&] { return Variant(system.createObject("Scripting.FileSystemObject")); });
@@ -221,7 +253,6 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
                         {account, std::to_string(siteNumber), v.WebSiteDirectory, v.NewDsnName});
     });
 
-    // 23.
     ShowErr(messages::kInstalled);
     return true;
 }

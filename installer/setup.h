@@ -22,6 +22,9 @@ struct SetupValues {
     std::string NewDsnName;        // Text7: the data source (and Serv-U domain) name
     std::string NewDbName;         // Text6: the database's file name in Data
     std::string ServU;             // Text5: the Serv-U folder
+    // Whether the install button made the site folder (it did not exist
+    // before): a stop removes it again or the log names it.
+    bool SiteFolderIsNew = false;
 };
 
 // The status display: the window caption.
@@ -40,7 +43,10 @@ inline constexpr std::string_view kAdminPasswordPieceB = "Rz5$Hm9@p";
 std::string adminAccountName(std::string_view hostName);
 
 // Runs the installation; a failing step is skipped, a tested one stops the
-// run with its message. True when the run reached its end.
+// run with its message. True when the run reached its end. A run that stops
+// before the account is made leaves nothing behind; from the account on, the
+// install log names what the run has made (InstallRecord), so that the
+// uninstallation removes a stopped installation as it removes a finished one.
 bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues& values);
 
 }  // namespace tarnwick::installer

@@ -22,8 +22,9 @@ using Kind = embedded::system::FormEvent::Kind;
 
 inline constexpr const char* kServU = "C:\\Program Files\\Serv-U";
 
-class InstallerFixture : public ::testing::Test {
-protected:
+// One machine with the installer window on it; a test may make several.
+class InstallerMachine {
+public:
     std::unique_ptr<embedded::EmbeddedPlatform> platform = makePlatform();
     embedded::system::EmbeddedSetupSystem system{platform->services(), platform->objects(),
                                                  platform->system()};
@@ -76,5 +77,7 @@ protected:
         platform->faults().add({std::move(member), std::move(path), number, once});
     }
 };
+
+class InstallerFixture : public ::testing::Test, public InstallerMachine {};
 
 }  // namespace tarnwick::testing

@@ -83,13 +83,15 @@ TEST_F(MasterSiteSetup, WithoutAPoolNoPoolIsMadeOrShown) {
     EXPECT_THROW(root->get("AppPoolId"), automation::AutomationError);
 }
 
-// Each tested step, made to fail, stops the run with its own message and
-// leaves no install log.
+// Each tested step, made to fail, stops the run with its own message. The
+// install log names what the run made: nothing before the account, then the
+// account with the site folder the install button made, then the site.
 struct Stop {
     const char* member;
     const char* path;
     size_t index;  // how many captions of the full run come first
     std::string_view message;
+    const char* log;  // nullptr: no log
 };
 
 void PrintTo(const Stop& stop, std::ostream* out) { *out << stop.member << " on " << stop.path; }
@@ -102,18 +104,29 @@ TEST_P(SetupStops, AtTheTestedStep) {
     fillIn();
     EXPECT_FALSE(form.Command1_Click());
     EXPECT_EQ(captions(), stoppedAt(stop.index, stop.message));
-    EXPECT_FALSE(exists("C:\\Setup\\Log.ini"));
+    if (stop.log) {
+        EXPECT_EQ(bytes("C:\\Setup\\Log.ini"), stop.log);
+    } else {
+        EXPECT_FALSE(exists("C:\\Setup\\Log.ini"));
+        EXPECT_FALSE(exists("D:\\Panel"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, SetupStops,
-    ::testing::Values(Stop{"GetObject", "IIS://WEBHOST/w3svc", 1, msg::kCannotLoadW3svc},
-                      Stop{"SetInfo", "WinNT://*ADMIN_*", 2, msg::kAccountNotCreated},
-                      Stop{"Add", "*Administrators*", 2, msg::kAccountNotInGroup},
-                      Stop{"SetFileSecurityA", "D:\\Panel*", 3, msg::kPermissionsNotSet},
-                      Stop{"SetInfo", "IIS://*/ROOT", 5, msg::kRootNotCreated},
-                      Stop{"Start", "*", 5, msg::kSiteNotStarted},
-                      Stop{"CopyFile", "D:\\Panel\\Data\\data.mdb", 6, msg::kDatabaseNotCopied}),
+    ::testing::Values(Stop{"GetObject", "IIS://WEBHOST/w3svc", 1, msg::kCannotLoadW3svc, nullptr},
+                      Stop{"SetInfo", "WinNT://*ADMIN_*", 2, msg::kAccountNotCreated,
+                           "ADMIN_PANEL.TEST;;D:\\Panel;\r\n"},
+                      Stop{"Add", "*Administrators*", 2, msg::kAccountNotInGroup,
+                           "ADMIN_PANEL.TEST;;D:\\Panel;\r\n"},
+                      Stop{"SetFileSecurityA", "D:\\Panel*", 3, msg::kPermissionsNotSet,
+                           "ADMIN_PANEL.TEST;;D:\\Panel;\r\n"},
+                      Stop{"SetInfo", "IIS://*/ROOT", 5, msg::kRootNotCreated,
+                           "ADMIN_PANEL.TEST;2;D:\\Panel;\r\n"},
+                      Stop{"Start", "*", 5, msg::kSiteNotStarted,
+                           "ADMIN_PANEL.TEST;2;D:\\Panel;\r\n"},
+                      Stop{"CopyFile", "D:\\Panel\\Data\\data.mdb", 6, msg::kDatabaseNotCopied,
+                           "ADMIN_PANEL.TEST;2;D:\\Panel;\r\n"}),
     [](const ::testing::TestParamInfo<Stop>& param) {
         // "SetInfo_IIS_ROOT": the failing member and the letters of its path.
         std::string name = std::string(param.param.member) + "_";

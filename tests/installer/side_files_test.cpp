@@ -97,19 +97,33 @@ TEST_F(SideFiles, ANameThatNamesDataMdbItselfKeepsTheDatabase) {
 
 // data.mdb goes only after its copy under the chosen name is in place. A copy
 // that fails stops the installation before the component, the data source,
-// Serv-U and the log.
+// Serv-U and the finished log; the log names what was made, and the
+// uninstallation removes it.
 TEST_F(SideFiles, AFailedDatabaseCopyStopsAndKeepsDataMdb) {
-    inject("CopyFile", "D:\\Panel\\Data\\data.mdb", 70);
+    for (int32_t number : {70, 76, static_cast<int32_t>(0x80070005u)}) {
+        SCOPED_TRACE(number);
+        view.events.clear();
+        inject("CopyFile", "D:\\Panel\\Data\\data.mdb", number);
+        fillIn();
+        EXPECT_FALSE(form.Command1_Click());
+        EXPECT_EQ(view.caption(), msg::kDatabaseNotCopied);
+        EXPECT_EQ(bytes("D:\\Panel\\Data\\data.mdb"), bytes("C:\\Setup\\Data\\data.mdb"));
+        EXPECT_FALSE(exists("D:\\Panel\\Data\\my.mdb"));
+        EXPECT_FALSE(exists("D:\\Panel\\Web\\Db.asp"));
+        EXPECT_FALSE(exists(std::string(kServU) + "\\ServUDaemon.txt"));
+        EXPECT_TRUE(platform->system()->dataSources().empty());
+        EXPECT_TRUE(platform->system()->processes().empty());
+        EXPECT_EQ(bytes("C:\\Setup\\Log.ini"), "ADMIN_PANEL.TEST;2;D:\\Panel;\r\n");
+
+        EXPECT_TRUE(form.Command3_Click());
+        EXPECT_FALSE(exists("D:\\Panel"));
+        EXPECT_FALSE(accountExists("ADMIN_PANEL.TEST"));
+        EXPECT_FALSE(exists("C:\\Setup\\Log.ini"));
+    }
     fillIn();
-    EXPECT_FALSE(form.Command1_Click());
-    EXPECT_EQ(view.caption(), msg::kDatabaseNotCopied);
-    EXPECT_EQ(bytes("D:\\Panel\\Data\\data.mdb"), bytes("C:\\Setup\\Data\\data.mdb"));
-    EXPECT_FALSE(exists("D:\\Panel\\Data\\my.mdb"));
-    EXPECT_FALSE(exists("D:\\Panel\\Web\\Db.asp"));
-    EXPECT_FALSE(exists(std::string(kServU) + "\\ServUDaemon.txt"));
-    EXPECT_TRUE(platform->system()->dataSources().empty());
-    EXPECT_TRUE(platform->system()->processes().empty());
-    EXPECT_FALSE(exists("C:\\Setup\\Log.ini"));
+    EXPECT_TRUE(form.Command1_Click());
+    EXPECT_EQ(bytes("D:\\Panel\\Data\\my.mdb"), bytes("C:\\Setup\\Data\\data.mdb"));
+    EXPECT_FALSE(exists("D:\\Panel\\Data\\data.mdb"));
 }
 
 TEST_F(SideFiles, ExistingFilesAreReplacedAndFailuresDoNotStopTheInstallation) {
