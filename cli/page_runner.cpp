@@ -99,6 +99,10 @@ json pageOptions(const json& page, embedded::PageRequest& request) {
         if (!page.at("site_root").is_string()) throw PageError("\"site_root\" must be a string");
         request.siteRoot = page.at("site_root").get<std::string>();
     }
+    if (page.contains("page_path")) {
+        if (!page.at("page_path").is_string()) throw PageError("\"page_path\" must be a string");
+        request.pagePath = page.at("page_path").get<std::string>();
+    }
     json calls = page.contains("calls") ? page.at("calls") : json::array();
     if (!calls.is_array()) throw PageError("\"calls\" must be a list");
     return calls;

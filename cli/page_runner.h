@@ -8,6 +8,8 @@
 //   "server_variables": request server variables (LOCAL_ADDR defaults to 127.0.0.1)
 //   "site_root":        physical folder of the page's own site, for Server.MapPath
 //                       (default: the platform's master control site folder)
+//   "page_path":        virtual path of the page, for relative Server.MapPath paths
+//                       (default "/default.asp")
 //   "start_page":       false to run the calls without OnStartPage/OnEndPage
 //   "calls":            [{"call": "Member", "args": [...]}, {"get": "Property"},
 //                        {"put": "Property", "value": v}]

@@ -58,33 +58,67 @@ public:
     ResponseState state;
 };
 
+// The errors ASP raises from its Server object: the script sees the HRESULT,
+// the page's error report names the ASP code ("ASP 0177 : 800401f3").
+constexpr int32_t kInvalidClassString = static_cast<int32_t>(0x800401F3u);
+constexpr int32_t kAspFailure = static_cast<int32_t>(0x80004005u);
+
 class PageServer : public Server {
 public:
-    PageServer(std::string siteRoot, ObjectFactory objects)
-        : siteRoot_(std::move(siteRoot)), objects_(std::move(objects)) {}
+    PageServer(std::string siteRoot, std::string pagePath, ObjectFactory objects)
+        : siteRoot_(std::move(siteRoot)),
+          pagePath_(std::move(pagePath)),
+          objects_(std::move(objects)) {}
 
+    // A ProgID that names no class fails with ASP 0177 carrying the COM
+    // error, as CLSIDFromProgID reports it (800401F3, invalid class string).
     ObjectRef createObject(std::string_view progId) override {
         ObjectRef object = objects_ ? objects_(progId) : nullptr;
         if (!object) {
-            automation::raise(
-                errors::kCannotCreateObject,
-                "Server.CreateObject failed: invalid ProgID \"" + std::string(progId) + "\"");
+            automation::raise(kInvalidClassString, "ASP 0177: Server.CreateObject Failed: \"" +
+                                                       std::string(progId) +
+                                                       "\" is no valid class string");
         }
         return object;
     }
 
-    // A virtual path beginning with "/" is taken from the site root; any
-    // other path from the root as well, the pages of the panel living there.
+    // A path beginning with "/" or "\" is a full virtual path, taken from the
+    // site root; any other path is relative to the folder of the page being
+    // run. "." and ".." are resolved, never above the site root. The
+    // characters ASP refuses raise ASP 0173.
     std::string mapPath(std::string_view path) override {
-        std::string relative = automation::replaceAll(path, "/", "\\");
-        while (!relative.empty() && relative.front() == '\\') relative.erase(0, 1);
-        std::string root = siteRoot_;
-        while (!root.empty() && root.back() == '\\') root.pop_back();
-        return relative.empty() ? root : root + "\\" + relative;
+        if (path.find_first_of("*?<>,:;'\"]") != std::string_view::npos ||
+            path.find("//") != std::string_view::npos ||
+            path.find("\\\\") != std::string_view::npos) {
+            automation::raise(kAspFailure, "ASP 0173: Invalid Path Character");
+        }
+        std::string virtualPath = automation::replaceAll(path, "\\", "/");
+        if (virtualPath.empty() || virtualPath.front() != '/') {
+            auto slash = pagePath_.rfind('/');
+            std::string folder = slash == std::string::npos ? "/" : pagePath_.substr(0, slash + 1);
+            virtualPath = folder + virtualPath;
+        }
+        std::vector<std::string> elements;
+        for (auto& element : automation::split(virtualPath, "/")) {
+            if (element.empty() || element == ".") continue;
+            if (element == "..") {
+                if (elements.empty()) {
+                    automation::raise(kAspFailure, "ASP 0175: Disallowed Path Characters");
+                }
+                elements.pop_back();
+                continue;
+            }
+            elements.push_back(std::move(element));
+        }
+        std::string result = siteRoot_;
+        while (!result.empty() && result.back() == '\\') result.pop_back();
+        for (const auto& element : elements) result += "\\" + element;
+        return result;
     }
 
 private:
     std::string siteRoot_;
+    std::string pagePath_;
     ObjectFactory objects_;
 };
 
@@ -124,8 +158,8 @@ EmbeddedPage::EmbeddedPage(std::shared_ptr<Store> store, PageRequest request, Ob
         request.serverVariables["LOCAL_ADDR"] = "127.0.0.1";
     }
     objects_->request = std::make_shared<PageRequestObject>(std::move(request.serverVariables));
-    objects_->server =
-        std::make_shared<PageServer>(std::move(request.siteRoot), std::move(objects));
+    objects_->server = std::make_shared<PageServer>(
+        std::move(request.siteRoot), std::move(request.pagePath), std::move(objects));
     objects_->session = std::make_shared<PageSession>(objects_->sessions, objects_->sessionId);
 }
 

@@ -27,6 +27,7 @@ struct PageRequest {
     std::optional<std::string> sessionId;  // continue this session when it exists
     std::map<std::string, std::string> serverVariables;
     std::string siteRoot = "C:\\Inetpub\\wwwroot";  // physical folder of the page's own site
+    std::string pagePath = "/default.asp";          // virtual path of the .asp file being run
 };
 
 struct ResponseState {
