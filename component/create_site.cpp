@@ -167,7 +167,8 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
 
     // The folder may not be, hold or lie inside a folder that belongs to the
     // system, the installer, the master control site or another site.
-    const auto others = foldersOfOthers(err, sites, std::nullopt);
+    std::set<std::string> taken;
+    const auto others = foldersOfOthers(err, sites, std::nullopt, &taken);
     if (err.isSet()) {
         showFailure(err);
         return {};
@@ -177,11 +178,14 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
         return {};
     }
 
-    // The lowest free site number from 2. The new key exists only once its
+    // The lowest free site number from 2: the numbers of the sites just
+    // listed are taken; any other is bound first, as a key of another kind or
+    // a site made meanwhile may hold it. The new key exists only once its
     // SetInfo stores it.
     int64_t siteNumber = 2;
     automation::ObjectRef site;
     for (int failedCreates = 0; !site; ++siteNumber) {
+        if (taken.contains(std::to_string(siteNumber))) continue;
         err.clear();
         bindStep(err, [&] {
             return "IIS://" + computerName() + "/w3svc/" + std::to_string(siteNumber);

@@ -53,7 +53,8 @@ std::vector<automation::ObjectRef> Control::webSites(automation::ErrorState& err
 
 std::vector<std::string> Control::foldersOfOthers(automation::ErrorState& err,
                                                   const std::vector<automation::ObjectRef>& sites,
-                                                  std::optional<int64_t> ownSite) {
+                                                  std::optional<int64_t> ownSite,
+                                                  std::set<std::string>* siteNames) {
     std::vector<std::string> folders;
     if (services_.folders) {
         auto system = err.attempt([&] { return services_.folders->protectedFolders(); });
@@ -69,6 +70,7 @@ std::vector<std::string> Control::foldersOfOthers(automation::ErrorState& err,
     for (const auto& site : sites) {
         auto name = err.attempt([&] { return automation::toText(site->get("Name")); });
         if (!name) break;
+        if (siteNames) siteNames->insert(*name);
         if (*name == own) continue;
         auto path = readUnlessMissing(err, [&] {
             auto root = directory().bind("IIS://" + *computer + "/W3SVC/" + *name + "/ROOT");
