@@ -86,6 +86,47 @@ TEST_F(FileSystemObject, CopyFolderCreatesOrMergesAndOverwritesOnlyWhenAsked) {
     EXPECT_EQ(errorOf("CopyFolder", {"D:\\Template", "D:\\Template\\Other\\copy"}), 70);
 }
 
+// The wildcards * and ? in the last name of the source of DeleteFile,
+// DeleteFolder, CopyFile and CopyFolder stand for every matching file (or
+// folder) of that folder; a pattern that matches nothing fails as a missing
+// file (53) or path (76).
+TEST_F(FileSystemObject, WildcardsInTheLastNameActOnEveryMatch) {
+    call("CreateFolder", {"D:\\site"});
+    write("D:\\Template\\Error.htm", "error");
+    write("D:\\Template\\notes.txt", "notes");
+    call("CopyFile", {"D:\\Template\\*.HTM", "D:\\site"});
+    EXPECT_EQ(fs->readFile("D:\\site\\Index.htm"), "index");
+    EXPECT_EQ(fs->readFile("D:\\site\\Error.htm"), "error");
+    EXPECT_EQ(call("FileExists", {"D:\\site\\notes.txt"}), Variant(false));
+
+    call("CopyFolder", {"D:\\Template\\Oth?r", "D:\\site\\"});
+    EXPECT_EQ(fs->readFile("D:\\site\\Other\\img\\logo.gif"), "new logo");
+
+    call("DeleteFile", {"D:\\site\\?rror.*"});
+    EXPECT_EQ(call("FileExists", {"D:\\site\\Error.htm"}), Variant(false));
+    EXPECT_EQ(call("FileExists", {"D:\\site\\Index.htm"}), Variant(true));
+    call("DeleteFolder", {"D:\\site\\*"});
+    EXPECT_EQ(call("FolderExists", {"D:\\site\\Other"}), Variant(false));
+    EXPECT_EQ(call("FileExists", {"D:\\site\\Index.htm"}), Variant(true));
+
+    struct Missing {
+        const char* member;
+        std::vector<Variant> args;
+        int32_t number;
+    };
+    for (const auto& [member, args, number] :
+         {Missing{"DeleteFile", {"D:\\site\\*.asp"}, 53},
+          Missing{"DeleteFolder", {"D:\\site\\x*"}, 76},
+          Missing{"CopyFile", {"D:\\Template\\*.asp", "D:\\site"}, 53},
+          Missing{"CopyFolder", {"D:\\Template\\x*", "D:\\site"}, 76},
+          Missing{"DeleteFile", {"D:\\nowhere\\*.htm"}, 76}}) {
+        std::span<const Variant> list(args);
+        Variant a0 = list[0];
+        int32_t got = list.size() == 1 ? errorOf(member, {a0}) : errorOf(member, {a0, list[1]});
+        EXPECT_EQ(got, number) << member << " " << automation::toText(a0);
+    }
+}
+
 TEST_F(FileSystemObject, DeleteFolderNeedsForceForReadOnlyContent) {
     call("CopyFolder", {"D:\\Template", "D:\\site"});
     fs->setAttributes("D:\\site\\Other\\img\\logo.gif", 1);

@@ -1,5 +1,6 @@
 #include "platform/embedded/files/file_system_object.h"
 
+#include "platform/embedded/faults.h"
 #include "platform/embedded/files/file_path.h"
 #include "platform/embedded/files/fso_objects.h"
 
@@ -53,9 +54,46 @@ private:
         return makeFolder(context_, folder.pathText());
     }
 
+    // DeleteFile, DeleteFolder, CopyFile and CopyFolder take the wildcards *
+    // and ? in the last name of their source: the files (or folders) of that
+    // folder whose names match, letter case ignored. When none matches, the
+    // call fails as for a missing file (53) or path (76). Nothing when the
+    // last name holds no wildcard.
+    std::optional<std::vector<std::string>> matching(const std::string& path, bool folders) {
+        auto separator = path.find_last_of('\\');
+        if (separator == std::string::npos) return std::nullopt;
+        const std::string pattern = path.substr(separator + 1);
+        if (pattern.find_first_of("*?") == std::string::npos) return std::nullopt;
+        // "D:\\*" looks in the drive root.
+        std::string parent = path.substr(0, separator);
+        if (parent.size() == 2) parent += "\\";
+        const auto missing = folders ? numbers::kPathNotFound : numbers::kFileNotFound;
+        if (!context_->files->folderExists(parent)) raiseScriptError(numbers::kPathNotFound);
+        std::vector<std::string> matches;
+        for (const auto& child : context_->files->children(parent)) {
+            if (child.folder == folders && matchesPattern(pattern, child.name())) {
+                matches.push_back(child.pathText());
+            }
+        }
+        if (matches.empty()) raiseScriptError(missing);
+        return matches;
+    }
+    // The destination of a wildcard copy is a folder that the matches go into.
+    static std::string intoFolder(std::string destination) {
+        if (!endsWithSeparator(destination)) destination += "\\";
+        return destination;
+    }
+
     Variant deleteFolder(const MemberCall& call) {
         call.expectArguments(1, 2);
         auto path = pathArgument(call);
+        if (auto matches = matching(path, true)) {
+            for (const auto& match : *matches) {
+                guarded(Looking::ForFolder,
+                        [&] { context_->files->deleteFolder(match, call.flag(1, false)); });
+            }
+            return {};
+        }
         // The last name is a pattern of folders to delete; after a trailing
         // separator it is empty and matches nothing.
         if (endsWithSeparator(path)) raiseScriptError(numbers::kPathNotFound);
@@ -68,6 +106,13 @@ private:
     Variant deleteFile(const MemberCall& call) {
         call.expectArguments(1, 2);
         auto path = pathArgument(call);
+        if (auto matches = matching(path, false)) {
+            for (const auto& match : *matches) {
+                guarded(Looking::ForFile,
+                        [&] { context_->files->deleteFile(match, call.flag(1, false)); });
+            }
+            return {};
+        }
         if (endsWithSeparator(path)) raiseScriptError(numbers::kFileNotFound);
         requireFile(*context_, path);
         guarded(Looking::ForFile, [&] { context_->files->deleteFile(path, call.flag(1, false)); });
@@ -77,14 +122,28 @@ private:
     Variant copyFile(const MemberCall& call) {
         call.expectArguments(2, 3);
         auto source = pathArgument(call);
-        copyFileTo(*context_, source, context_->absolute(call.text(1)), call.flag(2, true));
+        auto destination = context_->absolute(call.text(1));
+        if (auto matches = matching(source, false)) {
+            for (const auto& match : *matches) {
+                copyFileTo(*context_, match, intoFolder(destination), call.flag(2, true));
+            }
+            return {};
+        }
+        copyFileTo(*context_, source, destination, call.flag(2, true));
         return {};
     }
 
     Variant copyFolder(const MemberCall& call) {
         call.expectArguments(2, 3);
         auto source = pathArgument(call);
-        copyFolderTo(*context_, source, context_->absolute(call.text(1)), call.flag(2, true));
+        auto destination = context_->absolute(call.text(1));
+        if (auto matches = matching(source, true)) {
+            for (const auto& match : *matches) {
+                copyFolderTo(*context_, match, intoFolder(destination), call.flag(2, true));
+            }
+            return {};
+        }
+        copyFolderTo(*context_, source, destination, call.flag(2, true));
         return {};
     }
 
