@@ -132,6 +132,19 @@ TEST_F(FileSystem, DriveRootHasTheDefaultDescriptorInItsBinaryLayout) {
               "(A;;0x1200a9;;;WD)");
 }
 
+TEST_F(FileSystem, OnWindows2000ADriveGrantsEveryoneFullControlThatNewFoldersInherit) {
+    // IIS 5 runs on Windows 2000.
+    auto settings = store->settings();
+    settings.iisVersion = 5;
+    store->saveSettings(settings);
+    fs->addDrive('E');
+    fs->createFolder("E:\\Web");
+    fs->writeFile("E:\\Web\\a.htm", "", files::WriteMode::CreateNew);
+    EXPECT_EQ(daclOf("E:\\"), "D:(A;OICI;FA;;;WD)");
+    EXPECT_EQ(daclOf("E:\\Web"), "D:(A;OICIID;FA;;;WD)");
+    EXPECT_EQ(daclOf("E:\\Web\\a.htm"), "D:(A;ID;FA;;;WD)");
+}
+
 TEST_F(FileSystem, NewFoldersAndFilesInheritAsWindowsPassesEntriesDown) {
     fs->createFolder("C:\\Web");
     fs->writeFile("C:\\Web.txt", "", files::WriteMode::CreateNew);

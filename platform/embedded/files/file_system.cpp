@@ -39,8 +39,10 @@ struct FileSystem::Resolution {
 
 FileSystem::FileSystem(std::shared_ptr<Store> store)
     : store_(std::move(store)), table_(store_->db()) {
+    store_->ensureSchema(EntryTable::schema());
+    // Looked for first without the write lock, which opening a made store never needs.
+    if (table_.root('C')) return;
     Transaction transaction(store_->db());
-    EntryTable::createSchema(store_->db());
     if (!table_.root('C')) addSystemFolders();
     transaction.commit();
 }
@@ -71,8 +73,11 @@ void FileSystem::addDrive(char letter) {
     if (!drive) fail(FileErrorKind::InvalidName, std::string{letter, ':'});
     Transaction transaction(store_->db());
     if (!table_.root(*drive)) {
+        // IIS 5 runs on Windows 2000, IIS 6 on Windows Server 2003.
+        const auto release = store_->settings().iisVersion == 5 ? WindowsRelease::Windows2000
+                                                                : WindowsRelease::Windows2003;
         table_.insert(std::nullopt, std::string{*drive, ':'}, true, attributes::kDriveRoot, {},
-                      defaultRootDescriptor());
+                      defaultRootDescriptor(release));
     }
     transaction.commit();
 }

@@ -270,9 +270,13 @@ Bytes descriptorWith(Acl dacl) {
 
 }  // namespace
 
-Bytes defaultRootDescriptor() {
+Bytes defaultRootDescriptor(WindowsRelease release) {
     constexpr uint8_t kInheritBoth = kObjectInherit | kContainerInherit;
     Acl dacl;
+    if (release == WindowsRelease::Windows2000) {
+        dacl.aces = {allow(kInheritBoth, access::kFileAllAccess, wellKnown::everyone())};
+        return descriptorWith(std::move(dacl));
+    }
     dacl.aces = {
         allow(kInheritBoth, access::kFileAllAccess, wellKnown::administrators()),
         allow(kInheritBoth, access::kFileAllAccess, wellKnown::system()),

@@ -137,11 +137,16 @@ SecurityDescriptor selectParts(const SecurityDescriptor& descriptor, uint32_t in
 Bytes defaultOwner();
 Bytes defaultGroup();
 
-// The DACL of a drive root: Administrators and SYSTEM full control for the
-// root, its folders and files; CREATOR OWNER full control on what lies below
-// (inherit only); Users read and execute throughout; Everyone read and
-// execute on the root alone.
-Bytes defaultRootDescriptor();
+// The Windows release whose defaults a drive gets.
+enum class WindowsRelease { Windows2000, Windows2003 };
+
+// The DACL of a drive root. Windows Server 2003: Administrators and SYSTEM
+// full control for the root, its folders and files; CREATOR OWNER full
+// control on what lies below (inherit only); Users read and execute
+// throughout; Everyone read and execute on the root alone. Windows 2000: an
+// NTFS volume grants Everyone full control on the root and everything below
+// it, which every new folder inherits.
+Bytes defaultRootDescriptor(WindowsRelease release = WindowsRelease::Windows2003);
 
 // The descriptor of a new folder (`isFolder`) or file created in a folder
 // with `parent` as its descriptor. Entries of the parent's DACL pass down as
