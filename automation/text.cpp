@@ -63,3 +63,86 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
 }
 
 }  // namespace tarnwick::automation
+
+namespace tarnwick::automation {
+
+namespace {
+// The upper-case form of one code point, as the system's case mapping gives
+// it for the scripts a host name or domain can hold: Latin (with the Latin-1
+// and Latin Extended-A letters), Greek, Cyrillic and the full-width Latin
+// letters. Characters without case (Chinese among them) stay as they are.
+char32_t upperCodePoint(char32_t c) {
+    if (c >= U'a' && c <= U'z') return c - 0x20;
+    if (c < 0x80) return c;
+    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;  // à … þ, not ÷
+    if (c == 0xFF) return 0x178;                                 // ÿ
+    if (c >= 0x100 && c <= 0x17F) {
+        // Pairs upper/lower, even/odd, except 0x130–0x138 and 0x149 and the
+        // odd/even run from 0x139 to 0x148 and from 0x179 to 0x17E.
+        if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) {
+            return (c % 2 == 0) ? c - 1 : c;
+        }
+        if (c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) {
+            return c == 0x131 ? U'I' : c == 0x17F ? U'S' : c;
+        }
+        return (c % 2 == 1) ? c - 1 : c;
+    }
+    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 0x20;  // α … ω
+    if (c == 0x3C2) return 0x3A3;                                 // final sigma
+    if (c == 0x3AC) return 0x386;                                 // ά
+    if (c >= 0x3AD && c <= 0x3AF) return c - 0x25;                // έ ή ί
+    if (c == 0x3CC) return 0x38C;                                 // ό
+    if (c == 0x3CD || c == 0x3CE) return c - 0x3F;                // ύ ώ
+    if (c >= 0x430 && c <= 0x44F) return c - 0x20;                // а … я
+    if (c >= 0x450 && c <= 0x45F) return c - 0x50;                // ѐ … џ
+    if (c >= 0xFF41 && c <= 0xFF5A) return c - 0x20;              // ａ … ｚ
+    return c;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+}  // namespace
+
+std::string toUpperCase(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80    ? 1
+                              : lead >= 0xF0 ? 4
+                              : lead >= 0xE0 ? 3
+                              : lead >= 0xC0 ? 2
+                                             : 0;
+        bool wellFormed = length != 0 && i + length <= text.size();
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t k = 1; wellFormed && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            wellFormed = (next & 0xC0) == 0x80;
+            c = (c << 6) | (next & 0x3F);
+        }
+        if (!wellFormed) {  // bytes that are no UTF-8 are kept as they are
+            result += text[i++];
+            continue;
+        }
+        appendUtf8(result, upperCodePoint(c));
+        i += length;
+    }
+    return result;
+}
+
+}  // namespace tarnwick::automation

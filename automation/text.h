@@ -11,6 +11,10 @@ namespace tarnwick::automation {
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
 std::string toUpperAscii(std::string_view text);
 std::string toLowerAscii(std::string_view text);
+// Upper case as the script engine's UCase gives it: letters beyond ASCII too
+// (Latin-1, Latin Extended-A, Greek, Cyrillic, full-width Latin); characters
+// without case stay as they are.
+std::string toUpperCase(std::string_view text);
 // Removes leading and trailing blanks (spaces only, as Trim does).
 std::string_view trimBlanks(std::string_view text);
 // Splits at every occurrence of `separator`; "" gives one empty element.

@@ -259,7 +259,7 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     put("ServerBindings", bindings);
     put("ServerSize", 1);
     err.attempt([&] {
-        use(site).put("ServerComment", "Z_" + automation::toUpperAscii(concatText(HostDomain)));
+        use(site).put("ServerComment", "Z_" + automation::toUpperCase(concatText(HostDomain)));
     });
     err.attempt(
         [&] { use(site).put("AnonymousUserName", computerName() + "\\" + account.string()); });
@@ -291,6 +291,9 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
         err.attempt([&] { use(root).put(name, value); });
     };
     putRoot("Path", HostPath);
+    // AppCreate below makes the root before its SetInfo, and IIS 5 makes it
+    // without KeyType (KB 321768): the class is written with the properties.
+    putRoot("KeyType", "IIsWebVirtualDir");
     if (*windows2003 && !err.isSet()) {
         auto poolPath = [&] {
             return "IIS://" + computerName() + "/W3SVC/AppPools/" + concatText(HostPool);

@@ -87,9 +87,11 @@ bool Control::ModifySite(const Variant& SiteSN, const Variant& NewDomain, const 
     Variant::Array bindings{binding(err, NewDomain, ""), binding(err, NewDomain, "www.")};
     err.attempt([&] { use(site).put("ServerBindings", bindings); });
     err.attempt(
-        [&] { use(site).put("ServerComment", automation::toUpperAscii(concatText(NewDomain))); });
+        [&] { use(site).put("ServerComment", automation::toUpperCase(concatText(NewDomain))); });
     writeBandwidth(err, site, NewBand, NonNumber::UnlimitedAndFailed);
     writeConnections(err, site, NewIIS, NonNumber::UnlimitedAndFailed);
+    // The site's default documents reach the directories that set none of
+    // their own; the root CreateSite made sets its own, which DefaultDoc changes.
     err.attempt([&] { use(site).put("EnableDefaultDoc", true); });
     err.attempt([&] { use(site).put("DefaultDoc", NewDoc); });
 

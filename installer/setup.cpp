@@ -55,7 +55,7 @@ void removeNewFolder(SetupSystem& system, const std::string& folder) {
 }  // namespace
 
 std::string adminAccountName(std::string_view hostName) {
-    return "ADMIN_" + automation::toUpperAscii(hostName);
+    return "ADMIN_" + automation::toUpperCase(hostName);
 }
 
 bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues& v) {
@@ -74,7 +74,7 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
 
     // The names, the password and the binding.
     const std::string account = adminAccountName(v.HostName);
-    const std::string comment = automation::toUpperAscii(v.HostName);
+    const std::string comment = automation::toUpperCase(v.HostName);
     std::string password;
     err.attempt([&] {
         password = toolkit::RndStr(system.random(), 16) + std::string(kAdminPasswordPieceA) +

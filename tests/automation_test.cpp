@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "automation/error.h"
+#include "automation/text.h"
 #include "automation/variant.h"
 #include "automation/variant_json.h"
 #include "support/error_of.h"
@@ -83,6 +84,16 @@ TEST(VariantNumber, LongRoundsHalfToEvenAndChecksRange) {
     EXPECT_EQ(toLong(-2.5), -2);
     EXPECT_EQ(toLong("7"), 7);
     EXPECT_EQ(errorOf([] { toLong(4294967295.0); }), errors::kOverflow);
+}
+
+TEST(UpperCase, ConvertsLettersBeyondAsciiAsUCaseDoes) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"bob.com", "BOB.COM"},     {"café.fr", "CAFÉ.FR"}, {"þÿ÷", "ÞŸ÷"},
+        {"ąčęłńśźż", "ĄČĘŁŃŚŹŻ"},   {"ıĸŉſ", "IĸŉS"},       {"ελλάς όύώέ", "ΕΛΛΆΣ ΌΎΏΈ"},
+        {"пример.рф", "ПРИМЕР.РФ"}, {"ёђ", "ЁЂ"},           {"ａｂｃ.com", "ＡＢＣ.COM"},
+        {"中文.中国", "中文.中国"}, {"a\xFF!", "A\xFF!"},  // bytes that are no UTF-8 stay
+    };
+    for (const auto& [text, upper] : cases) EXPECT_EQ(automation::toUpperCase(text), upper) << text;
 }
 
 TEST(ErrorNumbers, PrintAsHexWithoutPrefixOrLeadingZeros) {

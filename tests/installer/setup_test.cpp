@@ -72,6 +72,15 @@ TEST_F(MasterSiteSetup, AFullRunShowsEveryStageAndBuildsTheSite) {
     EXPECT_NE(dacl.find("(A;CI;GRGWGXSD;;;S-1-5-21-"), std::string::npos) << dacl;
 }
 
+TEST_F(MasterSiteSetup, TheAccountAndCommentTakeTheDomainInUpperCaseBeyondAsciiToo) {
+    fillIn();
+    form.fields.Text2 = "пример.test";
+    EXPECT_TRUE(form.Command1_Click()) << captions().back();
+    auto site = platform->services().directory->bind("IIS://WEBHOST/W3SVC/2");
+    EXPECT_EQ(toText(site->get("ServerComment")), "ПРИМЕР.TEST");
+    EXPECT_EQ(toText(site->get("AnonymousUserName")), "WEBHOST\\ADMIN_ПРИМЕР.TEST");
+}
+
 TEST_F(MasterSiteSetup, WithoutAPoolNoPoolIsMadeOrShown) {
     fillIn();
     form.fields.Text4 = "";

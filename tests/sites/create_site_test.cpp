@@ -246,6 +246,9 @@ TEST_F(CreateSite, TheNumberZeroIsNotAnEmptyArgument) {
 TEST_F(CreateSite, TheDescriptionIsTheUpperCaseHostNameAfterZ) {
     EXPECT_EQ(createSite("bob", "my-site9.Example.com"), Variant("2:True"));
     EXPECT_EQ(property(sitePath(2), "ServerComment"), Variant("Z_MY-SITE9.EXAMPLE.COM"));
+    // Letters beyond ASCII are upper-cased too, as UCase does; Chinese has no case.
+    EXPECT_EQ(createSite("amy", "café.中国"), Variant("3:True"));
+    EXPECT_EQ(property(sitePath(3), "ServerComment"), Variant("Z_CAFÉ.中国"));
 }
 
 TEST_F(CreateSite, OnWindows2003ThePoolIsMadeAndNamedWithoutCpuLimits) {
