@@ -92,6 +92,21 @@ bool Uninstall(SetupSystem& system, FormView& view) {
         }
         return fields[index];
     };
+    // Only what an installation makes is removed: its "ADMIN_" account (never
+    // a built-in or another account a changed log could name) and a site
+    // given by its number.
+    auto madeByInstallation = [&] {
+        const bool account = fields.empty() || fields[0].empty() ||
+                             (automation::equalsIgnoreCase(fields[0].substr(0, 6), "ADMIN_") &&
+                              fields[0].find_first_of("\\/") == std::string::npos);
+        const bool site = fields.size() < 2 || fields[1].empty() ||
+                          fields[1].find_first_not_of("0123456789") == std::string::npos;
+        return account && site;
+    };
+    if (!madeByInstallation()) {
+        view.messageBox(messages::kLogDamaged);
+        return false;
+    }
     // The folder is removed with everything in it: one that no installation
     // could have used (a drive root, a system folder, the installer's own)
     // means the log was changed, and nothing is removed then.

@@ -148,5 +148,30 @@ TEST_F(Uninstall, ALogWhoseValuesHoldSemicolonsIsNotActedOn) {
     EXPECT_TRUE(exists("D:\\Panel"));
 }
 
+// A log changed by hand may name an account or a site that no installation
+// made: the built-in Administrator, the web server's IUSR_ account, another
+// domain's account, a path instead of a site number. Nothing is removed.
+TEST_F(Uninstall, ALogNamingWhatNoInstallationMakesRemovesNothing) {
+    fillIn();
+    ASSERT_TRUE(form.Command1_Click());
+    for (auto log :
+         {"Administrator;2;D:\\Panel;paneldsn\r\n", "IUSR_WEBHOST;2;D:\\Panel;paneldsn\r\n",
+          "OTHER\\ADMIN_X;2;D:\\Panel;paneldsn\r\n",
+          "ADMIN_PANEL.TEST;1/ROOT;D:\\Panel;paneldsn\r\n",
+          "ADMIN_PANEL.TEST;AppPools;D:\\Panel;paneldsn\r\n"}) {
+        SCOPED_TRACE(log);
+        view.events.clear();
+        writeFile("C:\\Setup\\Log.ini", log);
+        EXPECT_FALSE(form.Command3_Click());
+        EXPECT_EQ(messages(), Strings{std::string(msg::kLogDamaged)});
+    }
+    EXPECT_TRUE(accountExists("Administrator"));
+    EXPECT_TRUE(accountExists("IUSR_WEBHOST"));
+    EXPECT_TRUE(accountExists("ADMIN_PANEL.TEST"));
+    EXPECT_TRUE(siteExists(*platform, 1));
+    EXPECT_TRUE(siteExists(*platform, 2));
+    EXPECT_TRUE(exists("D:\\Panel"));
+}
+
 }  // namespace
 }  // namespace tarnwick::testing
