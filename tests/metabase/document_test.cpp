@@ -28,8 +28,11 @@ TEST_P(Documents, ADumpLoadsBackToTheSameState) {
     EXPECT_EQ(mb::dumpDocument(*copy), dumped);
     EXPECT_EQ(copy->findKey("/LM/W3SVC/2")->state, mb::kServerStarted);
 
-    auto siteEntry = dumped["keys"][5];
-    EXPECT_EQ(siteEntry["path"], "/LM/W3SVC/2");
+    json siteEntry;
+    for (const auto& entry : dumped["keys"]) {
+        if (entry["path"] == "/LM/W3SVC/2") siteEntry = entry;
+    }
+    ASSERT_FALSE(siteEntry.is_null());
     EXPECT_EQ(siteEntry["state"], 2);
     EXPECT_EQ(siteEntry["properties"]["MaxConnections"],
               (json{{"type", "number"}, {"value", 4294967295u}}));

@@ -94,6 +94,19 @@ protected:
     int32_t bindError(std::string_view path) {
         return errorOf([&] { tree->bind(path); });
     }
+    // Another fresh server, named WEBSERVER, over a new storage of the same
+    // kind, seeded as IIS `version` installs it.
+    struct Server {
+        std::shared_ptr<mb::MetabaseStorage> storage;
+        std::shared_ptr<TestHost> host;
+        std::shared_ptr<mb::MetabaseTree> tree;
+    };
+    Server freshServer(int version) {
+        Server server{GetParam().make(), std::make_shared<TestHost>(), nullptr};
+        server.host->version = version;
+        server.tree = seeded(mb::MetabaseTree::create(server.storage, server.host));
+        return server;
+    }
     // A second process on the same storage.
     std::shared_ptr<mb::MetabaseTree> otherProcess(int64_t pid = 200) {
         auto other = std::make_shared<TestHost>(*host);

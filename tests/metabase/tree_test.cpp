@@ -1,7 +1,8 @@
 // Keys as scripts reach them: binding, pending writes, Create and SetInfo,
-// Delete, enumeration, Start and Stop, applications, reservations and faults,
-// over both storages.
+// Delete, enumeration, Start and Stop, applications, KeyType, reservations
+// and faults, over both storages.
 #include "metabase_fixture.h"
+#include "platform/embedded/metabase/document.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -16,6 +17,7 @@ using Deletion = MetabaseTest;
 using SiteState = MetabaseTest;
 using Applications = MetabaseTest;
 using Reservations = MetabaseTest;
+using KeyTypes = MetabaseTest;
 
 TEST_P(Binding, PathsIgnoreCaseAndNameTheKey) {
     auto root = bind("iis://localhost/w3svc/1/root/");
@@ -76,6 +78,37 @@ TEST_P(Binding, ApplicationPoolsExistOnIis6Only) {
     EXPECT_EQ(errorOf([&] { fresh5->bind("IIS://WEBSERVER/W3SVC/AppPools"); }),
               errors::kPathNotFound);
     EXPECT_EQ(errorOf([&] { fresh5->bind("IIS://WEBSERVER/W3SVC/1/ROOT"); }), 0);
+}
+
+TEST_P(Binding, TheWebServiceHoldsFiltersInfoSitesAndOnIis6ThePools) {
+    using Seen = std::vector<std::pair<std::string, std::string>>;
+    const std::pair<int, Seen> cases[] = {
+        {5, {{"Filters", "IIsFilters"}, {"Info", "IIsWebInfo"}, {"1", "IIsWebServer"}}},
+        {6,
+         {{"Filters", "IIsFilters"},
+          {"Info", "IIsWebInfo"},
+          {"1", "IIsWebServer"},
+          {"AppPools", "IIsApplicationPools"}}},
+    };
+    for (const auto& [version, expected] : cases) {
+        SCOPED_TRACE(version);
+        auto server = freshServer(version);
+        Seen seen;
+        auto children = server.tree->bind("IIS://WEBSERVER/W3SVC")->get("Children");
+        for (const auto& child : children.array()) {
+            seen.emplace_back(child.object()->get("Name").string(),
+                              child.object()->get("Class").string());
+        }
+        EXPECT_EQ(seen, expected);
+        auto filters = server.tree->bind("IIS://WEBSERVER/W3SVC/Filters");
+        create(filters, "IIsFilter", "Compression")->call("SetInfo");
+        create(server.tree->bind("IIS://WEBSERVER/W3SVC/1"), "IIsFilters", "Filters")
+            ->call("SetInfo");
+        EXPECT_EQ(errorOf([&] {
+                      create(server.tree->bind("IIS://WEBSERVER/W3SVC/Info"), "IIsFilter", "x");
+                  }),
+                  errors::kSchemaViolation);
+    }
 }
 
 TEST_P(Binding, EveryBindAndCallPassesTheFaultCheck) {
@@ -142,7 +175,8 @@ TEST_P(Creation, ANewKeyExistsOnlyAfterItsSetInfo) {
     EXPECT_EQ(site->get("ADsPath"), Variant("IIS://WEBSERVER/W3SVC/2"));
     site->put("ServerComment", "Z_A.COM");
     EXPECT_EQ(bindError("IIS://WEBSERVER/W3SVC/2"), errors::kPathNotFound);
-    EXPECT_EQ(service->get("Children").array().size(), 2u);  // 1 and AppPools, not 2
+    // Filters, Info, 1 and AppPools, not 2.
+    EXPECT_EQ(service->get("Children").array().size(), 4u);
     EXPECT_EQ(errorOf([&] { site->call("Start"); }), errors::kPathNotFound);
     EXPECT_EQ(errorOf([&] { create(site, "IIsWebVirtualDir", "ROOT"); }), errors::kPathNotFound);
 
@@ -223,7 +257,9 @@ TEST_P(Deletion, EnumerationGivesObjectsWithTheirClassesInCreationOrder) {
                           child.object()->get("Class").string());
     }
     using Seen = std::vector<std::pair<std::string, std::string>>;
-    EXPECT_EQ(seen, (Seen{{"1", "IIsWebServer"},
+    EXPECT_EQ(seen, (Seen{{"Filters", "IIsFilters"},
+                          {"Info", "IIsWebInfo"},
+                          {"1", "IIsWebServer"},
                           {"AppPools", "IIsApplicationPools"},
                           {"10", "IIsWebServer"},
                           {"2", "IIsWebServer"}}));
@@ -242,6 +278,26 @@ TEST_P(SiteState, StartAndStopChangeTheStateAtOnce) {
     EXPECT_EQ(observer->get("ServerState"), Variant(4));
     EXPECT_EQ(errorOf([&] { bind("IIS://WEBSERVER/W3SVC/1/ROOT")->call("Start"); }),
               automation::errors::kMemberNotFound);
+}
+
+TEST_P(SiteState, StartAndStopSetServerAutoStart) {
+    addSite("2", {":80:a.com"}, false);
+    auto site = bind("IIS://WEBSERVER/W3SVC/2");
+    EXPECT_EQ(errorOf([&] { site->get("ServerAutoStart"); }), errors::kPropertyNotFound);
+    site->call("Start");
+    EXPECT_EQ(bind("IIS://WEBSERVER/W3SVC/2")->get("ServerAutoStart"), Variant(true));
+    site->call("Stop");
+    EXPECT_EQ(storage->properties("/LM/W3SVC/2").at("ServerAutoStart"),
+              mb::PropertyValue::boolean(false));
+    // A start that is refused changes neither.
+    addSite("3", {":80:"}, false);
+    auto clash = bind("IIS://WEBSERVER/W3SVC/3");
+    clash->put("ServerAutoStart", true);
+    clash->call("SetInfo");
+    clash->call("Stop");
+    EXPECT_EQ(errorOf([&] { clash->call("Start"); }), errors::kAlreadyExists);
+    EXPECT_EQ(clash->get("ServerAutoStart"), Variant(false));
+    EXPECT_EQ(clash->get("ServerState"), Variant(4));
 }
 
 TEST_P(SiteState, AStartedSiteKeepsItsBindings) {
@@ -282,12 +338,16 @@ TEST_P(Applications, AppCreateMakesAnApplication) {
     EXPECT_EQ(errorOf([&] { bind("IIS://WEBSERVER/W3SVC/1")->call("AppCreate", {0}); }),
               automation::errors::kMemberNotFound);
 
+    // On a key that Create made, AppCreate makes the key too (see KeyTypes).
     addSite("2", {":80:a.com"}, false);
     auto newRoot = create(bind("IIS://WEBSERVER/W3SVC/2"), "IIsWebVirtualDir", "ROOT");
+    newRoot->put("Path", "D:\\a");
     newRoot->call("AppCreate", {0});
-    EXPECT_EQ(bindError("IIS://WEBSERVER/W3SVC/2/ROOT"), errors::kPathNotFound);
+    auto stored = bind("IIS://WEBSERVER/W3SVC/2/ROOT");
+    EXPECT_EQ(stored->get("AppRoot"), Variant("/LM/W3SVC/2/ROOT"));
+    EXPECT_EQ(errorOf([&] { stored->get("Path"); }), errors::kPropertyNotFound);
     newRoot->call("SetInfo");
-    EXPECT_EQ(bind("IIS://WEBSERVER/W3SVC/2/ROOT")->get("AppRoot"), Variant("/LM/W3SVC/2/ROOT"));
+    EXPECT_EQ(stored->get("Path"), Variant("D:\\a"));
 }
 
 TEST_P(Reservations, AReservationOfADeadProcessIsDropped) {
@@ -314,6 +374,109 @@ TEST_P(Reservations, AnOldReservationIsDropped) {
     EXPECT_EQ(errorOf([&] { create(service, "IIsWebServer", "6"); }), 0);
 }
 
+// A key exists once SetInfo stored it, with its class as KeyType; but
+// AppCreate on a key that Create made stores the key at once, and IIS 4 and
+// 5 store it without KeyType (KB 321768): the key is a generic IIsObject.
+TEST_P(KeyTypes, SetInfoStoresTheClassAsKeyType) {
+    for (int version : {5, 6}) {
+        SCOPED_TRACE(version);
+        auto server = freshServer(version);
+        auto directory =
+            create(server.tree->bind("IIS://WEBSERVER/W3SVC/1/ROOT"), "IIsWebVirtualDir", "Sub");
+        directory->call("SetInfo");
+        auto bound = server.tree->bind("IIS://WEBSERVER/W3SVC/1/ROOT/Sub");
+        EXPECT_EQ(bound->get("Class"), Variant("IIsWebVirtualDir"));
+        EXPECT_EQ(bound->get("KeyType"), Variant("IIsWebVirtualDir"));
+    }
+}
+
+TEST_P(KeyTypes, AppCreateBeforeSetInfoStoresTheKeyAtOnce) {
+    struct Case {
+        int version;
+        bool keyTypePut;
+        const char* storedClass;
+    };
+    const Case cases[] = {
+        {5, false, "IIsObject"},
+        {5, true, "IIsWebVirtualDir"},
+        {6, false, "IIsWebVirtualDir"},
+        {6, true, "IIsWebVirtualDir"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.version) + (c.keyTypePut ? " with KeyType" : ""));
+        auto server = freshServer(c.version);
+        const std::string path = "IIS://WEBSERVER/W3SVC/1/ROOT/App";
+        auto app =
+            create(server.tree->bind("IIS://WEBSERVER/W3SVC/1/ROOT"), "IIsWebVirtualDir", "App");
+        app->put("Path", "D:\\App");
+        if (c.keyTypePut) app->put("KeyType", "IIsWebVirtualDir");
+        app->call("AppCreate", {true});
+
+        // The key and its application exist before the SetInfo...
+        auto bound = server.tree->bind(path);
+        EXPECT_EQ(bound->get("AppRoot"), Variant("/LM/W3SVC/1/ROOT/App"));
+        EXPECT_EQ(bound->get("AppIsolated"), Variant(0));
+        EXPECT_EQ(bound->get("Path"), Variant("C:\\Inetpub\\wwwroot"));  // still the root's
+        const bool typedAtOnce = c.version == 6;
+        EXPECT_EQ(bound->get("Class"), Variant(typedAtOnce ? "IIsWebVirtualDir" : "IIsObject"));
+        EXPECT_EQ(errorOf([&] { bound->get("KeyType"); }),
+                  typedAtOnce ? 0 : errors::kPropertyNotFound);
+        EXPECT_EQ(app->get("Class"), Variant("IIsWebVirtualDir"));
+
+        // ...which stores the other writes, and KeyType when it was put.
+        app->call("SetInfo");
+        auto stored = server.tree->bind(path);
+        EXPECT_EQ(stored->get("Path"), Variant("D:\\App"));
+        EXPECT_EQ(stored->get("Class"), Variant(c.storedClass));
+        EXPECT_EQ(errorOf([&] { stored->get("KeyType"); }),
+                  std::string_view(c.storedClass) == "IIsObject" ? errors::kPropertyNotFound : 0);
+    }
+}
+
+TEST_P(KeyTypes, AKeyWithoutKeyTypeTakesOneItsParentMayHold) {
+    auto server = freshServer(5);
+    auto root = create(server.tree->bind("IIS://WEBSERVER/W3SVC/1"), "IIsWebVirtualDir", "Two");
+    root->call("AppCreate", {false});
+    root->call("SetInfo");
+    auto generic = server.tree->bind("IIS://WEBSERVER/W3SVC/1/Two");
+    ASSERT_EQ(generic->get("Class"), Variant("IIsObject"));
+    create(generic, "IIsWebVirtualDir", "Below")->call("SetInfo");
+    EXPECT_EQ(errorOf([&] { generic->call("AppCreate", {true}); }),
+              automation::errors::kMemberNotFound);
+    EXPECT_EQ(errorOf([&] { generic->put("KeyType", "IIsNothing"); }), errors::kSchemaViolation);
+
+    // A site cannot hold a site: the SetInfo is refused and stores nothing.
+    generic->put("KeyType", "IIsWebServer");
+    generic->put("DefaultDoc", "a.htm");
+    EXPECT_EQ(errorOf([&] { generic->call("SetInfo"); }), errors::kSchemaViolation);
+    EXPECT_EQ(server.tree->bind("IIS://WEBSERVER/W3SVC/1/Two")->get("Class"), Variant("IIsObject"));
+    EXPECT_EQ(server.storage->properties("/LM/W3SVC/1/Two").count("DefaultDoc"), 0u);
+
+    generic->call("GetInfo");
+    generic->put("KeyType", "iiswebvirtualdir");
+    generic->call("SetInfo");
+    auto typed = server.tree->bind("IIS://WEBSERVER/W3SVC/1/Two");
+    EXPECT_EQ(typed->get("Class"), Variant("IIsWebVirtualDir"));
+    EXPECT_EQ(typed->get("KeyType"), Variant("IIsWebVirtualDir"));
+    EXPECT_EQ(typed->get("AppIsolated"), Variant(1));
+    EXPECT_EQ(server.tree->bind("IIS://WEBSERVER/W3SVC/1/Two/Below")->get("Class"),
+              Variant("IIsWebVirtualDir"));
+    // Once typed, the class stays.
+    EXPECT_EQ(errorOf([&] { typed->put("KeyType", "IIsWebDirectory"); }), errors::kSchemaViolation);
+}
+
+TEST_P(KeyTypes, AKeyWithoutKeyTypeIsKeptInTheStateDocument) {
+    auto server = freshServer(5);
+    auto app = create(server.tree->bind("IIS://WEBSERVER/W3SVC/1/ROOT"), "IIsWebVirtualDir", "A");
+    app->call("AppCreate", {true});
+    app->call("SetInfo");
+    auto dumped = mb::dumpDocument(*server.storage);
+    auto copy = GetParam().make();
+    mb::loadDocument(*copy, dumped);
+    EXPECT_EQ(mb::dumpDocument(*copy), dumped);
+    EXPECT_EQ(copy->findKey("/LM/W3SVC/1/ROOT/A")->keyClass, "IIsObject");
+}
+
 INSTANTIATE_TEST_SUITE_P(Storage, Binding, ::testing::ValuesIn(kStorageKinds), storageName);
 INSTANTIATE_TEST_SUITE_P(Storage, Properties, ::testing::ValuesIn(kStorageKinds), storageName);
 INSTANTIATE_TEST_SUITE_P(Storage, Creation, ::testing::ValuesIn(kStorageKinds), storageName);
@@ -321,6 +484,7 @@ INSTANTIATE_TEST_SUITE_P(Storage, Deletion, ::testing::ValuesIn(kStorageKinds), 
 INSTANTIATE_TEST_SUITE_P(Storage, SiteState, ::testing::ValuesIn(kStorageKinds), storageName);
 INSTANTIATE_TEST_SUITE_P(Storage, Applications, ::testing::ValuesIn(kStorageKinds), storageName);
 INSTANTIATE_TEST_SUITE_P(Storage, Reservations, ::testing::ValuesIn(kStorageKinds), storageName);
+INSTANTIATE_TEST_SUITE_P(Storage, KeyTypes, ::testing::ValuesIn(kStorageKinds), storageName);
 
 }  // namespace
 }  // namespace tarnwick::testing

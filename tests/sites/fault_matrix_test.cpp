@@ -45,7 +45,8 @@ protected:
     }
 
     // The state without what differs between two equal runs: passwords,
-    // SIDs (by account name instead), sessions, faults and the site's state.
+    // SIDs (by account name instead), sessions, faults and the site's run
+    // state with the ServerAutoStart that Start and Stop keep beside it.
     nlohmann::json state() {
         auto document = platform->dump();
         std::map<std::string, std::string> names;
@@ -58,6 +59,7 @@ protected:
         document["accounts"].erase("machineSid");
         for (auto& key : document["metabase"]["keys"]) {
             key["properties"].erase("AnonymousUserPass");
+            key["properties"].erase("ServerAutoStart");
             key.erase("state");
         }
         auto named = [&](std::string dacl) {

@@ -19,18 +19,18 @@ protected:
 };
 
 TEST_F(SiteStatus, TrueOrMinusOneStartsAndFalseOrZeroStops) {
-    EXPECT_EQ(status(2, true), Variant(true));
-    EXPECT_EQ(siteState(2), 2);
-    EXPECT_EQ(status("2", false), Variant(true));
-    EXPECT_EQ(siteState(2), 4);
-    EXPECT_EQ(status(2, -1), Variant(true));
-    EXPECT_EQ(siteState(2), 2);
+    // Numeric text compares as its number; Empty compares as 0. A start or
+    // stop is kept in ServerAutoStart too, for the next start of the service.
+    const std::pair<Variant, bool> cases[] = {
+        {true, true}, {false, false}, {-1, true}, {0, false}, {"-1", true}, {Variant(), false},
+    };
+    for (const auto& [what, started] : cases) {
+        SCOPED_TRACE(automation::toText(what));
+        EXPECT_EQ(status(started ? Variant(2) : Variant("2"), what), Variant(true));
+        EXPECT_EQ(siteState(2), started ? 2 : 4);
+        EXPECT_EQ(keyAt("/LM/W3SVC/2")["properties"]["ServerAutoStart"]["value"], started);
+    }
     EXPECT_EQ(status(2.0, 0), Variant(true));
-    EXPECT_EQ(siteState(2), 4);
-    // Numeric text compares as its number; Empty compares as 0.
-    EXPECT_EQ(status(2, "-1"), Variant(true));
-    EXPECT_EQ(siteState(2), 2);
-    EXPECT_EQ(status(2, Variant()), Variant(true));
     EXPECT_EQ(siteState(2), 4);
     EXPECT_EQ(page->responseState().body, "");
 }

@@ -1,5 +1,6 @@
 #include "platform/embedded/metabase/document.h"
 
+#include <algorithm>
 #include <set>
 
 #include "automation/text.h"
@@ -88,6 +89,51 @@ std::string checkedPath(const json& entry, const std::string& where) {
     return keyPathOf({names.begin() + 2, names.end()});
 }
 
+// The DWORDs that hold flags (AccessFlags, DirBrowseFlags).
+std::vector<std::string_view> flagDwords(const PropertyMap& properties) {
+    std::vector<std::string_view> dwords;
+    for (const auto& [name, value] : properties) {
+        const auto* property = findProperty(name);
+        std::string_view dword = property && property->source == PropertySource::Flag
+                                     ? property->flags
+                                     : (!flagsIn(name).empty() ? std::string_view(name) : "");
+        if (!dword.empty() && std::find(dwords.begin(), dwords.end(), dword) == dwords.end()) {
+            dwords.push_back(findProperty(dword)->name);
+        }
+    }
+    return dwords;
+}
+
+// A document may give flags as the Booleans that older documents held: each
+// sets or clears its bit in the key's DWORD (the one the document gives, else
+// one with no bit set).
+void foldLoadedFlags(PropertyMap& properties) {
+    for (auto dword : flagDwords(properties)) {
+        auto given = properties.find(dword);
+        uint32_t flags = given != properties.end() ? given->second.number() : 0;
+        for (const auto* flag : flagsIn(dword)) {
+            auto value = properties.find(flag->name);
+            if (value == properties.end()) continue;
+            flags = value->second.boolean() ? flags | flag->mask : flags & ~flag->mask;
+            properties.erase(value);
+        }
+        properties.insert_or_assign(std::string(dword), PropertyValue::number(flags));
+    }
+}
+
+// A stored key of an older store may hold flags as Booleans: the document
+// shows the DWORD they make (see ownFlags).
+void foldStoredFlags(PropertyMap& properties) {
+    for (auto dword : flagDwords(properties)) {
+        auto flags = ownFlags(dword, [&](std::string_view name) -> const PropertyValue* {
+            auto found = properties.find(name);
+            return found == properties.end() ? nullptr : &found->second;
+        });
+        for (const auto* flag : flagsIn(dword)) properties.erase(std::string(flag->name));
+        if (flags) properties.insert_or_assign(std::string(dword), PropertyValue::number(*flags));
+    }
+}
+
 PropertyMap checkedProperties(const json& properties, const std::string& where) {
     if (!properties.is_object()) fail(where, "must be an object");
     PropertyMap loaded;
@@ -123,6 +169,7 @@ PropertyMap checkedProperties(const json& properties, const std::string& where) 
         }
         loaded.emplace(std::string(property->name), valueFromJson(property->type, *value, valueAt));
     }
+    foldLoadedFlags(loaded);
     return loaded;
 }
 
@@ -172,7 +219,9 @@ json dumpDocument(MetabaseStorage& storage) {
         json entry = {{"path", key.path}, {"class", key.keyClass}};
         if (key.state) entry["state"] = *key.state;
         auto properties = json::object();
-        for (const auto& [name, value] : storage.properties(key.path)) {
+        auto stored = storage.properties(key.path);
+        foldStoredFlags(stored);
+        for (const auto& [name, value] : stored) {
             properties[name] = {{"type", typeName(value.type())}, {"value", valueToJson(value)}};
         }
         entry["properties"] = std::move(properties);

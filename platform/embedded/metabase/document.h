@@ -8,7 +8,12 @@
 // stopped 4; a loaded site without it is stopped). A loaded property may also
 // be given without its type ("MaxConnections": 4294967295, "ServerBindings":
 // [":80:a.com"]): it then takes its schema type. The machine key /LM is not
-// listed; it always exists.
+// listed; it always exists. A key's properties are its own: inherited values
+// are not listed. Flags are listed as their DWORD ("AccessFlags": 513); a
+// loaded key may still give them as the Booleans that older documents held
+// ("AccessRead": true), each setting or clearing its bit in the key's DWORD
+// (the one the key gives, else one with no bit set). A key of class IIsObject
+// has no KeyType.
 #pragma once
 
 #include <nlohmann/json.hpp>

@@ -126,48 +126,72 @@ Variant KeyObject::readProperty(std::string_view name) {
     if (!property) {
         raise(errors::kPropertyNotFound, "The metabase has no property " + std::string(name));
     }
-    if (property->source == PropertySource::KeyClass) return Variant(key_.keyClass);
-    if (property->source == PropertySource::Stored) {
-        auto pending = pending_.find(std::string(property->name));
-        if (pending != pending_.end()) return toAutomation(pending->second);
-    }
-    if (!stored_) {
+    auto notSet = [&]() -> Variant {
         raise(errors::kPropertyNotFound,
               "The property " + std::string(property->name) + " is not set on " + key_.path);
+    };
+    switch (property->source) {
+        case PropertySource::KeyClass: {
+            if (pendingKeyType_) return Variant(*pendingKeyType_);
+            if (!stored_) return Variant(key_.keyClass);
+            auto current = tree_->requireKey(key_.path);
+            if (equalsIgnoreCase(current.keyClass, classes::kObject)) return notSet();
+            return Variant(current.keyClass);
+        }
+        case PropertySource::ServerState: {
+            if (!stored_) return notSet();
+            auto current = tree_->requireKey(key_.path);
+            if (!current.state) return notSet();
+            return toAutomation(PropertyValue::number(*current.state));
+        }
+        case PropertySource::Flag: {
+            auto flags = storedValue(*findProperty(property->flags));
+            if (!flags) return notSet();
+            return Variant((flags->number() & property->mask) != 0);
+        }
+        case PropertySource::Stored: break;
     }
-    std::optional<Variant> result;
-    if (property->source == PropertySource::ServerState) {
-        auto current = tree_->requireKey(key_.path);
-        if (current.state) result = toAutomation(PropertyValue::number(*current.state));
-    } else {
-        tree_->storage().withProperty(key_.path, property->name, [&](const PropertyValue* value) {
-            if (value) result = toAutomation(*value);
-        });
-        // No value: the key may be gone since this object was made.
-        if (!result) tree_->requireKey(key_.path);
-    }
-    if (!result) {
-        raise(errors::kPropertyNotFound,
-              "The property " + std::string(property->name) + " is not set on " + key_.path);
-    }
-    return std::move(*result);
+    auto value = storedValue(*property);
+    if (!value) return notSet();
+    return toAutomation(*value);
+}
+
+std::optional<PropertyValue> KeyObject::storedValue(const PropertyDefinition& property) {
+    auto pending = pending_.find(property.name);
+    if (pending != pending_.end()) return pending->second;
+    if (!stored_) return std::nullopt;
+    return tree_->effectiveValue(key_.path, property);
 }
 
 void KeyObject::writeProperty(std::string_view name, const Variant& value) {
     const auto* property = findProperty(name);
     switch (property->source) {
-        case PropertySource::KeyClass:
-            // The class is fixed when the key is created; writing it again is harmless.
-            if (!equalsIgnoreCase(automation::toText(value), key_.keyClass)) {
+        case PropertySource::KeyClass: {
+            // The class a key was created with stays; a key without KeyType
+            // takes one, which its SetInfo stores.
+            const auto* keyClass = findClass(automation::toText(value));
+            if (!keyClass || (!hasClass(classes::kObject) && !hasClass(keyClass->name))) {
                 raise(errors::kSchemaViolation, "KeyType must stay " + key_.keyClass);
             }
+            pendingKeyType_ = std::string(keyClass->name);
             return;
+        }
         case PropertySource::ServerState:
             raise(errors::kPropertyNotSupported, "ServerState changes through Start and Stop");
+        case PropertySource::Flag:
         case PropertySource::Stored: break;
     }
     if (equalsIgnoreCase(key_.path, kMachineKey)) {
         raise(errors::kPropertyNotSupported, "The machine key takes no properties");
+    }
+    if (property->source == PropertySource::Flag) {
+        // The whole DWORD the key reads is written with the flag's bit changed.
+        const auto& dword = *findProperty(property->flags);
+        uint32_t flags = storedValue(dword).value_or(PropertyValue::number(0)).number();
+        bool set = fromAutomation(PropertyType::Boolean, value).boolean();
+        flags = set ? flags | property->mask : flags & ~property->mask;
+        pending_.insert_or_assign(std::string(dword.name), PropertyValue::number(flags));
+        return;
     }
     pending_.insert_or_assign(std::string(property->name), fromAutomation(property->type, value));
 }
@@ -176,19 +200,26 @@ Variant KeyObject::setInfo(Args args) {
     requireCount(args, 0);
     if (stored_) {
         // The machine key takes no properties, so it has nothing to store.
-        if (!equalsIgnoreCase(key_.path, kMachineKey)) tree_->storeChanges(key_.path, pending_);
+        if (!equalsIgnoreCase(key_.path, kMachineKey)) {
+            tree_->storeChanges(key_.path, pending_, pendingKeyType_);
+        }
     } else {
-        tree_->storeNew(key_, pending_, token_);
+        KeyRecord key = key_;
+        if (pendingKeyType_) key.keyClass = *pendingKeyType_;
+        tree_->storeNew(key, pending_, token_);
         stored_ = true;
         token_.clear();
     }
+    if (pendingKeyType_) key_.keyClass = *pendingKeyType_;
     pending_.clear();
+    pendingKeyType_.reset();
     return {};
 }
 
 Variant KeyObject::getInfo(Args args) {
     requireCount(args, 0);
     pending_.clear();
+    pendingKeyType_.reset();
     if (stored_) key_ = tree_->requireKey(key_.path);
     return {};
 }
@@ -244,9 +275,17 @@ void KeyObject::makeApplication(uint32_t mode) {
                                {"AppIsolated", PropertyValue::number(mode)}};
     if (stored_) {
         tree_->storeChanges(key_.path, application);
-    } else {
-        for (auto& [name, value] : application) pending_.insert_or_assign(name, value);
+        return;
     }
+    // The application is made in the metabase at once, and with it the key
+    // that Create only prepared; the other writes stay pending for SetInfo.
+    // IIS 4 and 5 make that key without KeyType (KB 321768), so it is a
+    // generic IIsObject until a KeyType is stored on it.
+    KeyRecord key = key_;
+    if (tree_->host().iisVersion() != 6) key.keyClass = std::string(classes::kObject);
+    tree_->storeNew(key, application, token_);
+    stored_ = true;
+    token_.clear();
 }
 
 Variant KeyObject::appCreate(Args args) {

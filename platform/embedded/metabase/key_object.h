@@ -6,27 +6,36 @@
 //                                  name, "IIS://" + computer + key path, and
 //                                  the parent's ADsPath ("IIS:" for the machine)
 //   <property>, Get(name)          a schema property: the pending value when
-//                                  one was written, else the stored one;
-//                                  kPropertyNotFound when unset
+//                                  one was written, else the stored one, else
+//                                  (inheritable ones) the nearest ancestor's;
+//                                  kPropertyNotFound when unset. KeyType is
+//                                  unset on a key without one (IIsObject)
 //   <property> = v, Put(name, v)   converted to the property's type and kept
-//                                  pending until SetInfo
+//                                  pending until SetInfo; a flag changes its
+//                                  bit in the DWORD the key reads
 //   SetInfo, GetInfo               store the pending writes in one change /
 //                                  drop them
 //   Create(class, name)            a new child that exists once its SetInfo
-//                                  stored it (name reserved until then)
+//                                  stored it (name reserved until then), with
+//                                  its class as KeyType
 //   Delete(class, name)            removes the child with its subtree at once
 //   Children                       an Array with an object for each child, in
 //                                  creation order: how a caller enumerates
 //   AppCreate(inProcess),          make a virtual directory an application:
 //   AppCreate2(mode)               AppRoot = its key path, AppIsolated = 0
 //                                  in-process, 1 isolated (AppCreate(False)),
-//                                  2 pooled; stored at once for a stored key,
-//                                  with the SetInfo for a new one
-//   Start, Stop                    a site's run state, changed at once
+//                                  2 pooled; stored at once. On a new key the
+//                                  key is stored then too, its other writes
+//                                  staying pending; on IIS 5 it is stored
+//                                  without KeyType, which its SetInfo writes
+//                                  only when KeyType was put
+//   Start, Stop                    a site's run state and ServerAutoStart,
+//                                  changed at once
 // An unknown name fails with 438, a wrong number of arguments with 450.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "automation/dispatch.h"
@@ -80,6 +89,9 @@ private:
     automation::Variant stopSite(Args args);
 
     automation::Variant readProperty(std::string_view name);
+    // The pending value, else the value the stored key reads (its own or
+    // inherited); nullopt when there is none.
+    std::optional<PropertyValue> storedValue(const PropertyDefinition& property);
     void writeProperty(std::string_view name, const automation::Variant& value);
     void makeApplication(uint32_t mode);
     bool hasClass(std::string_view keyClass) const;
@@ -91,6 +103,7 @@ private:
     std::string token_;  // the reservation of a key not stored yet
     bool stored_;
     PropertyMap pending_;
+    std::optional<std::string> pendingKeyType_;
 };
 
 }  // namespace tarnwick::platform::metabase

@@ -89,6 +89,11 @@ void MemoryMetabaseStorage::setState(std::string_view path, uint32_t state) {
     if (auto* found = entry(path)) found->key.state = state;
 }
 
+void MemoryMetabaseStorage::setKeyClass(std::string_view path, std::string_view keyClass) {
+    std::lock_guard lock(mutex_);
+    if (auto* found = entry(path)) found->key.keyClass = std::string(keyClass);
+}
+
 void MemoryMetabaseStorage::writeProperties(std::string_view path, const PropertyMap& values) {
     std::lock_guard lock(mutex_);
     auto* found = entry(path);

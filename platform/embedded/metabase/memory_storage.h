@@ -21,6 +21,7 @@ public:
 
     void insertKey(const KeyRecord& key) override;
     void setState(std::string_view path, uint32_t state) override;
+    void setKeyClass(std::string_view path, std::string_view keyClass) override;
     void writeProperties(std::string_view path, const PropertyMap& values) override;
     void removeSubtree(std::string_view path) override;
     void removeAll() override;

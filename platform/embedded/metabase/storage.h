@@ -70,6 +70,11 @@ public:
     // Inserts a key whose parent exists (or is /LM) and whose path is free.
     virtual void insertKey(const KeyRecord& key) = 0;
     virtual void setState(std::string_view path, uint32_t state) = 0;
+    // Gives the key another class (a key without KeyType gets one), keeping
+    // its properties and the keys below it. This default removes the subtree
+    // and inserts it again, so the key moves behind its siblings; a storage
+    // that can change the class in place does so.
+    virtual void setKeyClass(std::string_view path, std::string_view keyClass);
     // Sets each of `values` on the key, keeping its other properties.
     virtual void writeProperties(std::string_view path, const PropertyMap& values) = 0;
     // Removes the key, every key below it, their properties and reservations.

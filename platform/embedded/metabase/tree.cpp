@@ -72,6 +72,36 @@ std::vector<KeyRecord> MetabaseTree::children(std::string_view path) {
     return visible;
 }
 
+std::optional<PropertyValue> MetabaseTree::ownValue(std::string_view path, std::string_view name) {
+    if (!flagsIn(name).empty()) {
+        auto own = storage_->properties(path);
+        auto flags = ownFlags(name, [&](std::string_view flag) -> const PropertyValue* {
+            auto found = own.find(flag);
+            return found == own.end() ? nullptr : &found->second;
+        });
+        if (!flags) return std::nullopt;
+        return PropertyValue::number(*flags);
+    }
+    std::optional<PropertyValue> value;
+    storage_->withProperty(path, name, [&](const PropertyValue* found) {
+        if (found) value = *found;
+    });
+    return value;
+}
+
+std::optional<PropertyValue> MetabaseTree::effectiveValue(std::string_view path,
+                                                          const PropertyDefinition& property) {
+    if (auto own = ownValue(path, property.name)) return own;
+    requireKey(path);
+    if (!property.inheritable) return std::nullopt;
+    // The machine key holds no properties: the walk ends below it.
+    for (std::string key = parentKeyPath(path); !key.empty() && !equalsIgnoreCase(key, kMachineKey);
+         key = parentKeyPath(key)) {
+        if (auto value = ownValue(key, property.name)) return value;
+    }
+    return std::nullopt;
+}
+
 bool MetabaseTree::isStale(const Reservation& reservation) {
     return !host_->processAlive(reservation.processId) ||
            host_->now() - reservation.created > kReservationLifetime;
@@ -134,10 +164,20 @@ void MetabaseTree::storeNew(const KeyRecord& key, const PropertyMap& properties,
     });
 }
 
-void MetabaseTree::storeChanges(std::string_view path, const PropertyMap& properties) {
+void MetabaseTree::storeChanges(std::string_view path, const PropertyMap& properties,
+                                std::optional<std::string_view> keyType) {
     storage_->atomically([&] {
-        requireKey(path);
+        auto key = requireKey(path);
         storage_->writeProperties(path, properties);
+        if (!keyType || equalsIgnoreCase(key.keyClass, *keyType)) return;
+        const auto* wanted = findClass(*keyType);
+        auto parent = findKey(parentKeyPath(path));
+        if (!wanted || !equalsIgnoreCase(key.keyClass, classes::kObject) || !parent ||
+            !mayContain(*findClass(parent->keyClass), *wanted)) {
+            raise(errors::kSchemaViolation,
+                  "The key " + key.path + " cannot become a " + std::string(*keyType));
+        }
+        storage_->setKeyClass(path, wanted->name);
     });
 }
 
@@ -197,6 +237,7 @@ void MetabaseTree::start(std::string_view path) {
             });
         }
         storage_->setState(site.path, kServerStarted);
+        storage_->writeProperties(site.path, {{"ServerAutoStart", PropertyValue::boolean(true)}});
     });
 }
 
@@ -204,6 +245,7 @@ void MetabaseTree::stop(std::string_view path) {
     storage_->atomically([&] {
         auto site = requireKey(path);
         storage_->setState(site.path, kServerStopped);
+        storage_->writeProperties(site.path, {{"ServerAutoStart", PropertyValue::boolean(false)}});
     });
 }
 
@@ -216,8 +258,8 @@ void MetabaseTree::seedDefaults() {
                         {"AppRoot", Value::string("/LM/W3SVC/1/ROOT")},
                         {"AppIsolated", Value::number(2)},
                         {"AppFriendlyName", Value::string("Default Application")},
-                        {"AccessRead", Value::boolean(true)},
-                        {"AccessScript", Value::boolean(true)}};
+                        // AccessRead and AccessScript
+                        {"AccessFlags", Value::number(0x201)}};
     if (iis6) root.emplace("AppPoolId", Value::string("DefaultAppPool"));
 
     struct Seed {
@@ -228,6 +270,8 @@ void MetabaseTree::seedDefaults() {
         {{"/LM/W3SVC", std::string(classes::kWebService), {}},
          {{"AnonymousUserName", Value::string(anonymousUser)},
           {"DefaultDoc", Value::string("Default.htm,Default.asp,index.htm,iisstart.htm")}}},
+        {{"/LM/W3SVC/Filters", std::string(classes::kFilters), {}}, {}},
+        {{"/LM/W3SVC/Info", std::string(classes::kWebInfo), {}}, {}},
         {{"/LM/W3SVC/1", std::string(classes::kWebServer), kServerStarted},
          {{"ServerBindings", Value::list({":80:"})},
           {"ServerComment", Value::string("Default Web Site")},

@@ -18,6 +18,10 @@
 //
 // On IIS 5 the application pool classes do not exist: keys of those classes
 // are hidden from bind and enumeration, and Create refuses them.
+//
+// A property a key does not set is read from the nearest key above it that
+// sets it when the schema marks it inheritable (schema.h); the stored state
+// holds each key's own values only.
 #pragma once
 
 #include <atomic>
@@ -53,9 +57,10 @@ public:
     automation::ObjectRef bind(std::string_view path);
 
     // Adds the keys of a fresh IIS installation that are missing: the web
-    // service /LM/W3SVC, site 1 "Default Web Site" (started, bound to ":80:")
-    // with its ROOT in C:\Inetpub\wwwroot and, on IIS 6, the AppPools
-    // container with DefaultAppPool. Existing keys are left as they are.
+    // service /LM/W3SVC with its Filters and Info, site 1 "Default Web Site"
+    // (started, bound to ":80:") with its ROOT in C:\Inetpub\wwwroot and, on
+    // IIS 6, the AppPools container with DefaultAppPool. Existing keys are
+    // left as they are.
     void seedDefaults();
 
     MetabaseStorage& storage() { return *storage_; }
@@ -67,22 +72,35 @@ public:
     std::optional<KeyRecord> findKey(std::string_view path);
     KeyRecord requireKey(std::string_view path);  // kPathNotFound when missing
     std::vector<KeyRecord> children(std::string_view path);
+    // The value of a stored property (its source is Stored) as the key
+    // `path` reads it: the key's own, else, for an inheritable property, that
+    // of the nearest key above that sets it; nullopt when none does, and
+    // kPathNotFound when the key itself is gone.
+    std::optional<PropertyValue> effectiveValue(std::string_view path,
+                                                const PropertyDefinition& property);
     // Reserves the name of a new key; returns the reservation's token.
     std::string reserve(std::string_view path);
     // Gives back a reservation that was never stored; never throws.
     void release(std::string_view path, std::string_view token) noexcept;
     // Stores a reserved key with its properties.
     void storeNew(const KeyRecord& key, const PropertyMap& properties, std::string_view token);
-    void storeChanges(std::string_view path, const PropertyMap& properties);
+    // Stores properties on an existing key and, when `keyType` is given,
+    // its KeyType: a key without one (IIsObject) takes the class its parent
+    // may hold; another class than the key's is kSchemaViolation.
+    void storeChanges(std::string_view path, const PropertyMap& properties,
+                      std::optional<std::string_view> keyType = std::nullopt);
     // Removes the child `name` of class `keyClass`, with its subtree.
     void removeChild(std::string_view container, const KeyClass& keyClass, std::string_view name);
-    // Starts a site; kAlreadyExists when another started site serves one of
-    // its bindings, kInvalidArgument when a binding cannot be parsed.
+    // Starts a site and sets its ServerAutoStart; kAlreadyExists when another
+    // started site serves one of its bindings, kInvalidArgument when a
+    // binding cannot be parsed.
     void start(std::string_view path);
+    // Stops a site and clears its ServerAutoStart.
     void stop(std::string_view path);
 
 private:
     bool isVisible(const KeyRecord& key, int iisVersion) const;
+    std::optional<PropertyValue> ownValue(std::string_view path, std::string_view name);
     bool isStale(const Reservation& reservation);
     std::string newToken();
 
