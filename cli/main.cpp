@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <stdexcept>
 
 #include "cli/page_runner.h"
 #include "cli/setup_command.h"
@@ -16,6 +17,39 @@ namespace {
 
 namespace embedded = tarnwick::platform::embedded;
 using nlohmann::json;
+
+// The exit code of a command line that cannot be parsed (EX_USAGE).
+constexpr int kUsageError = 64;
+
+// How deep a page or a state document may nest arrays and objects. The
+// document and the values made from it are read and written back by code that
+// recurses once per level, so a deeper one is refused before anything reads it.
+constexpr int kDeepestNesting = 64;
+
+// A document that cannot be read; the message says why.
+class DocumentError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Parses a page or state document (`what` names it in messages).
+json parseDocument(const std::string& text, const std::string& what) {
+    struct TooDeep {};
+    try {
+        return json::parse(text, [](int depth, json::parse_event_t event, json&) {
+            // `depth` counts the arrays and objects around the one that starts.
+            bool starts = event == json::parse_event_t::array_start ||
+                          event == json::parse_event_t::object_start;
+            if (starts && depth >= kDeepestNesting) throw TooDeep{};
+            return true;
+        });
+    } catch (const TooDeep&) {
+        throw DocumentError(what + " nests arrays and objects more than " +
+                            std::to_string(kDeepestNesting) + " levels deep");
+    } catch (const json::exception& error) {
+        throw DocumentError(what + " is not valid JSON: " + error.what());
+    }
+}
 
 int fail(const std::string& message, int code = 1) {
     std::cerr << "tarnwick: " << message << "\n";
@@ -53,7 +87,11 @@ int main(int argc, char** argv) {
     CLI::App app{
         "tarnwick runs the Tarnwick hosting control panel on its embedded Windows platform.\n"
         "The platform's state lives in a folder: --state, else $TARNWICK_STATE, else\n"
-        "$XDG_STATE_HOME/tarnwick, else ~/.local/state/tarnwick; it is created on first use."};
+        "$XDG_STATE_HOME/tarnwick, else ~/.local/state/tarnwick; it is created on first use,\n"
+        "readable by its owner only."};
+    app.footer(
+        "Exit codes: 0 done; 1 refused (the component's error page, a page or state document "
+        "that cannot be used); 2 the platform's state cannot be used; 64 a wrong command line.");
     app.require_subcommand(1);
     std::string stateFolder;
     app.add_option("--state", stateFolder, "Folder of the embedded platform's state");
@@ -108,12 +146,8 @@ int main(int argc, char** argv) {
     tarnwick::cli::addSetupCommand(app, folder, exitCode);
 
     try {
+        // The site and setup commands run inside the parse, as its callbacks.
         app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        return app.exit(error);
-    }
-
-    try {
         if (*init) {
             for (auto& letter : settings.drives) {
                 letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
@@ -129,26 +163,22 @@ int main(int argc, char** argv) {
         } else if (*load) {
             auto text = readInput(loadFile);
             if (!text) return fail("cannot read " + loadFile);
-            json document;
-            try {
-                document = json::parse(*text);
-            } catch (const json::exception& error) {
-                return fail(std::string("the state document is not valid JSON: ") + error.what());
-            }
+            auto document = parseDocument(*text, "the state document");
             embedded::EmbeddedPlatform::open(folder())->load(document);
             std::cout << "Loaded the platform state into " << folder().string() << "\n";
         } else if (*page) {
             auto text = readInput(inputFile);
             if (!text) return fail("cannot read " + inputFile);
-            json document;
-            try {
-                document = json::parse(*text);
-            } catch (const json::exception& error) {
-                return fail(std::string("the page is not valid JSON: ") + error.what());
-            }
+            auto document = parseDocument(*text, "the page");
             auto embeddedPlatform = embedded::EmbeddedPlatform::open(folder());
             printJson(tarnwick::cli::runPage(*embeddedPlatform, document));
         }
+    } catch (const CLI::ParseError& error) {
+        // Help and version end the command as done; any other is a wrong command line.
+        int code = app.exit(error);
+        return code == static_cast<int>(CLI::ExitCodes::Success) ? code : kUsageError;
+    } catch (const DocumentError& error) {
+        return fail(error.what());
     } catch (const tarnwick::cli::PageError& error) {
         return fail(error.what());
     } catch (const embedded::LoadError& error) {

@@ -105,6 +105,39 @@ TEST_F(PageCommand, RefusesBadPagesBeforeRunningAnything) {
     EXPECT_TRUE(check["session_values"].empty());
 }
 
+TEST_F(PageCommand, DocumentsNestedDeeperThanTheLimitAreRefused) {
+    // Arrays nested `levels` deep inside a page or a state document whose
+    // own structure takes the rest of the depth.
+    auto nested = [](size_t levels) { return std::string(levels, '[') + std::string(levels, ']'); };
+    auto page = [&](size_t levels) {  // the page's object, calls, the call, its args: 4 levels
+        return R"({"calls": [{"call": "ShowErr", "args": [)" + nested(levels - 4) + "]}]}";
+    };
+    auto stateDocument = [&](size_t levels) {  // the document's object: 1 level
+        return R"({"weather": )" + nested(levels - 1) + "}";
+    };
+    struct Case {
+        const char* command;
+        size_t levels;
+        bool refused;  // for nesting; "weather" refuses a state document within the limit too
+    };
+    const Case cases[] = {
+        {"page", 64, false},     {"page", 65, true},     {"page", 35'000, true},
+        {"platform", 64, false}, {"platform", 65, true}, {"platform", 35'000, true},
+    };
+    for (const auto& [command, levels, refused] : cases) {
+        SCOPED_TRACE(std::string(command) + " nested " + std::to_string(levels));
+        bool isPage = std::string(command) == "page";
+        auto result = isPage ? tarnwick({"page"}, page(levels))
+                             : tarnwick({"platform", "load"}, stateDocument(levels));
+        bool saysTooDeep = result.err.find("more than 64 levels deep") != std::string::npos;
+        EXPECT_EQ(saysTooDeep, refused) << result.err;
+        EXPECT_EQ(result.exitCode, refused || !isPage ? 1 : 0) << result.err;
+        if (result.exitCode != 0) {
+            EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        }
+    }
+}
+
 TEST_F(PageCommand, PlatformInitMakesAFreshStateOnce) {
     auto made = tarnwick({"platform", "init", "--computer", "HOSTA"});
     EXPECT_EQ(made.exitCode, 0) << made.err;

@@ -10,7 +10,7 @@
 namespace tarnwick::platform::embedded {
 
 std::unique_ptr<ChangeCounter> ChangeCounter::open(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return nullptr;
     struct stat status {};
     void* mapped = MAP_FAILED;

@@ -4,39 +4,50 @@ namespace tarnwick::platform::embedded {
 
 namespace {
 [[noreturn]] void fail(sqlite3* db, std::string_view what) {
-    throw StoreError(std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+    if (!db) throw StoreError(std::string(what) + ": out of memory");
+    int code = sqlite3_errcode(db);
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
+        // A damaged file is named, so that its owner knows which one to replace.
+        const char* file = sqlite3_db_filename(db, "main");
+        std::string named = file && *file ? std::string(" ") + file : "";
+        throw StoreError("the platform store" + named + " is damaged: " + sqlite3_errmsg(db));
+    }
+    throw StoreError(std::string(what) + ": " + sqlite3_errmsg(db));
 }
 }  // namespace
 
-Database::Database(const std::string& path) {
+Database::Database(const std::string& path, Opening opening) {
     sqlite3* raw = nullptr;
-    int rc =
-        sqlite3_open_v2(path.c_str(), &raw,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+    if (opening == Opening::CreateIfMissing) flags |= SQLITE_OPEN_CREATE;
+    int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
     db_.reset(raw);
     if (rc != SQLITE_OK) fail(raw, "cannot open the platform store " + path);
     sqlite3_busy_timeout(raw, 30000);
     inMemory_ = path == ":memory:";
-    if (!inMemory_) {
-        execute("PRAGMA journal_mode=WAL");
-        changes_ = ChangeCounter::open(path + "-changes");
-        if (changes_) {
-            sqlite3_commit_hook(raw, &Database::beforeCommit, this);
-            // Replaces SQLite's automatic checkpoint, which afterCommit does in its stead.
-            sqlite3_wal_hook(raw, &Database::afterCommit, this);
-        }
-    }
+    path_ = path;
     execute("PRAGMA synchronous=FULL");
     execute("PRAGMA foreign_keys=ON");
+    if (opening == Opening::CreateIfMissing) useWriteAheadLog();
 }
 
 void Database::execute(std::string_view sql) {
     std::string text(sql);
     char* message = nullptr;
     if (sqlite3_exec(db_.get(), text.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-        std::string error = message ? message : "unknown error";
-        sqlite3_free(message);
-        throw StoreError("platform store: " + error);
+        sqlite3_free(message);  // the same text as sqlite3_errmsg
+        fail(db_.get(), "platform store");
+    }
+}
+
+void Database::useWriteAheadLog() {
+    if (inMemory_ || changes_) return;
+    execute("PRAGMA journal_mode=WAL");
+    changes_ = ChangeCounter::open(path_ + "-changes");
+    if (changes_) {
+        sqlite3_commit_hook(db_.get(), &Database::beforeCommit, this);
+        // Replaces SQLite's automatic checkpoint, which afterCommit does in its stead.
+        sqlite3_wal_hook(db_.get(), &Database::afterCommit, this);
     }
 }
 

@@ -30,8 +30,16 @@ class Statement;
 
 class Database {
 public:
-    // Opens (creating when missing) the database file; ":memory:" for an in-memory store.
-    explicit Database(const std::string& path);
+    enum class Opening {
+        // Creates the file when missing and keeps it in WAL mode.
+        CreateIfMissing,
+        // Opens an existing file only, and writes nothing to it on opening:
+        // its owner checks what it holds before switching it to WAL mode
+        // (useWriteAheadLog).
+        ExistingUnchanged,
+    };
+    // Opens the database file; ":memory:" for an in-memory store.
+    explicit Database(const std::string& path, Opening opening = Opening::CreateIfMissing);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -41,6 +49,9 @@ public:
     // out again for the same text, so a statement is compiled once per
     // connection rather than once per call.
     Statement prepare(std::string_view sql);
+    // Puts the file in WAL mode (a no-op when it is in it already) and starts
+    // following other processes' commits through the change counter.
+    void useWriteAheadLog();
     int64_t lastInsertRowId() const;
     int changes() const;
     sqlite3* handle() const { return db_.get(); }
@@ -75,6 +86,7 @@ private:
     uint64_t generation_ = 1;
     int64_t dataVersion_ = -1;
     std::chrono::steady_clock::time_point lastLook_{};
+    std::string path_;
     bool inMemory_ = false;  // one connection: nobody else commits
     std::unique_ptr<ChangeCounter> changes_;
     uint64_t changesSeen_ = 0;

@@ -106,7 +106,12 @@ EmbeddedPlatform::EmbeddedPlatform(Made, std::shared_ptr<Store> store)
 EmbeddedPlatform::~EmbeddedPlatform() = default;
 
 std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::open(const std::filesystem::path& folder) {
-    auto platform = std::make_unique<EmbeddedPlatform>(Made{}, Store::open(folder));
+    auto store = Store::open(folder);
+    // Stored settings are checked as given ones are: every part below relies on them.
+    if (auto problem = findSettingsProblem(store->settings())) {
+        throw store->damaged("settings." + problem->field + ": " + problem->message);
+    }
+    auto platform = std::make_unique<EmbeddedPlatform>(Made{}, std::move(store));
     platform->seedDefaults();
     return platform;
 }
@@ -134,10 +139,13 @@ std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::inMemory(const PlatformSetti
 // Runs once per store; a platform that was seeded (or loaded) is left alone.
 void EmbeddedPlatform::seedDefaults() {
     auto& db = store_->db();
-    auto seeded = db.prepare("SELECT 1 FROM settings WHERE name = 'seeded'");
-    if (seeded.step()) return;
+    auto isSeeded = [&db] {
+        return db.prepare("SELECT 1 FROM settings WHERE name = 'seeded'").step();
+    };
+    if (isSeeded()) return;
 
     Transaction transaction(db);
+    if (isSeeded()) return;  // another process seeded it meanwhile
     auto settings = store_->settings();
     auto& p = *parts_;
     p.metabase->seedDefaults();

@@ -10,6 +10,18 @@ namespace tarnwick::platform::embedded {
 using automation::Variant;
 
 namespace {
+// A session value as stored: the JSON form of an automation value.
+Variant storedValue(const Store& store, const std::string& id, std::string_view key,
+                    const std::string& text) {
+    try {
+        return automation::variantFromJson(nlohmann::json::parse(text));
+    } catch (const std::exception&) {  // not JSON, or not an automation value's form
+        throw store.damaged("session_values: the value of " + storedValueText(key) +
+                            " in session " + storedValueText(id) + " is " + storedValueText(text) +
+                            ", not an automation value");
+    }
+}
+
 bool holdsObject(const Variant& value) {
     if (value.type() == automation::VarType::Object) return true;
     if (value.type() != automation::VarType::Array) return false;
@@ -47,7 +59,7 @@ Variant SessionStore::value(const std::string& id, std::string_view key) {
         store_->db().prepare("SELECT value FROM session_values WHERE session_id = ? AND key = ?");
     query.bind(1, id).bind(2, key);
     if (!query.step()) return {};
-    return automation::variantFromJson(nlohmann::json::parse(query.text(0)));
+    return storedValue(*store_, id, key, query.text(0));
 }
 
 void SessionStore::setValue(const std::string& id, std::string_view key, const Variant& value) {
@@ -74,8 +86,9 @@ std::vector<std::pair<std::string, Variant>> SessionStore::values(const std::str
         "SELECT key, value FROM session_values WHERE session_id = ? ORDER BY rowid");
     query.bind(1, id);
     while (query.step()) {
-        result.emplace_back(query.text(0),
-                            automation::variantFromJson(nlohmann::json::parse(query.text(1))));
+        auto key = query.text(0);
+        auto value = storedValue(*store_, id, key, query.text(1));
+        result.emplace_back(std::move(key), std::move(value));
     }
     return result;
 }

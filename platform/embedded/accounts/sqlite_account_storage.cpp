@@ -68,9 +68,7 @@ std::vector<AccountKey> readKeys(Statement& query) {
 
 SqliteAccountStorage::SqliteAccountStorage(std::shared_ptr<Store> store)
     : store_(std::move(store)) {
-    Transaction transaction(db());
-    db().execute(kSchema);
-    transaction.commit();
+    store_->ensureSchema(kSchema);
 }
 
 void SqliteAccountStorage::transact(const std::function<void()>& change) {

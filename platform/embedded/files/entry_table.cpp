@@ -38,7 +38,7 @@ Bytes asBytes(const std::string& text) { return Bytes(text.begin(), text.end());
 
 }  // namespace
 
-void EntryTable::createSchema(Database& db) { db.execute(kSchema); }
+std::string_view EntryTable::schema() { return kSchema; }
 
 std::vector<EntryRow> EntryTable::rows(Statement& query) {
     std::vector<EntryRow> result;

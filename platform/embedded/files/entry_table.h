@@ -39,7 +39,8 @@ class EntryTable {
 public:
     explicit EntryTable(Database& db) : db_(db) {}
 
-    static void createSchema(Database& db);
+    // The table's schema, for Store::ensureSchema.
+    static std::string_view schema();
 
     std::optional<EntryRow> root(char drive);
     std::vector<EntryRow> roots();

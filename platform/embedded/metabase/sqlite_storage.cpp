@@ -55,9 +55,15 @@ void bindValue(Statement& statement, int index, const PropertyValue& value) {
     }
 }
 
-PropertyValue columnValue(const Statement& statement, int typeColumn, int valueColumn) {
+// The stored property in the columns from `nameColumn` on: its name, type and value.
+PropertyValue columnValue(const Store& store, const Statement& statement, int nameColumn) {
+    const int typeColumn = nameColumn + 1, valueColumn = nameColumn + 2;
+    auto damaged = [&](const std::string& problem) {
+        return store.damaged("metabase_properties: property " +
+                             storedValueText(statement.text(nameColumn)) + " " + problem);
+    };
     auto type = metabase::typeFromName(statement.text(typeColumn));
-    if (!type) throw StoreError("metabase: unknown property type " + statement.text(typeColumn));
+    if (!type) throw damaged("has the unknown type " + storedValueText(statement.text(typeColumn)));
     switch (*type) {
         case PropertyType::String: return PropertyValue::string(statement.text(valueColumn));
         case PropertyType::Number:
@@ -66,16 +72,16 @@ PropertyValue columnValue(const Statement& statement, int typeColumn, int valueC
             return PropertyValue::boolean(statement.integer(valueColumn) != 0);
         case PropertyType::List: {
             auto items = nlohmann::json::parse(statement.text(valueColumn), nullptr, false);
-            if (!items.is_array()) throw StoreError("metabase: a stored list is damaged");
+            if (!items.is_array()) throw damaged("is not a JSON list of strings");
             PropertyValue::List list;
             for (const auto& item : items) {
-                if (!item.is_string()) throw StoreError("metabase: a stored list is damaged");
+                if (!item.is_string()) throw damaged("is not a JSON list of strings");
                 list.push_back(item.get<std::string>());
             }
             return PropertyValue::list(std::move(list));
         }
     }
-    throw StoreError("metabase: unknown property type");
+    throw damaged("has an unknown type");
 }
 }  // namespace
 
@@ -182,7 +188,7 @@ const PropertyMap* SqliteMetabaseStorage::propertiesOf(std::string_view path) {
             "JOIN metabase_keys k ON k.id = p.key_id WHERE k.path = ?");
         query.bind(1, path);
         PropertyMap values;
-        while (query.step()) values.emplace(query.text(0), columnValue(query, 1, 2));
+        while (query.step()) values.emplace(query.text(0), columnValue(*store_, query, 0));
         found->properties = std::move(values);
     }
     return &*found->properties;
@@ -190,9 +196,7 @@ const PropertyMap* SqliteMetabaseStorage::propertiesOf(std::string_view path) {
 
 SqliteMetabaseStorage::SqliteMetabaseStorage(std::shared_ptr<Store> store)
     : store_(std::move(store)), copy_(store_->shared<Copy>()) {
-    Transaction transaction(store_->db());
-    store_->db().execute(kSchema);
-    transaction.commit();
+    store_->ensureSchema(kSchema);
 }
 
 void SqliteMetabaseStorage::atomically(const std::function<void()>& change) {
@@ -239,7 +243,8 @@ std::vector<KeyRecord> SqliteMetabaseStorage::childKeys(std::string_view path) {
         while (properties.step()) {
             auto owner = read.find(properties.text(0));
             if (owner == read.end()) continue;
-            owner->second.properties->emplace(properties.text(1), columnValue(properties, 2, 3));
+            owner->second.properties->emplace(properties.text(1),
+                                              columnValue(*store_, properties, 1));
         }
         for (auto& [key, entry] : read) known.keys.insert_or_assign(key, std::move(entry));
         listed = known.children.emplace(std::string(path), std::move(order)).first;

@@ -81,9 +81,7 @@ EmbeddedSystem::EmbeddedSystem(std::shared_ptr<Store> store,
                                std::shared_ptr<files::FileSystem> files,
                                std::shared_ptr<FaultInjector> faults)
     : store_(std::move(store)), files_(std::move(files)), faults_(std::move(faults)) {
-    Transaction transaction(store_->db());
-    store_->db().execute(kSchema);
-    transaction.commit();
+    store_->ensureSchema(kSchema);
 }
 
 void EmbeddedSystem::seedDefaults() {
@@ -182,8 +180,16 @@ std::vector<DataSource> EmbeddedSystem::dataSources() {
     auto query = store_->db().prepare(
         "SELECT name, driver, attributes FROM odbc_data_sources ORDER BY name COLLATE NOCASE");
     while (query.step()) {
-        sources.push_back({query.text(0), query.text(1),
-                           json::parse(query.text(2)).get<std::vector<std::string>>()});
+        auto attributes = json::parse(query.text(2), nullptr, false);
+        bool listOfText = attributes.is_array();
+        for (const auto& item : attributes) listOfText = listOfText && item.is_string();
+        if (!listOfText) {
+            throw store_->damaged("odbc_data_sources: the attributes of " +
+                                  storedValueText(query.text(0)) + " are " +
+                                  storedValueText(query.text(2)) + ", not a JSON list of strings");
+        }
+        sources.push_back(
+            {query.text(0), query.text(1), attributes.get<std::vector<std::string>>()});
     }
     return sources;
 }
