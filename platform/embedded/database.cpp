@@ -71,8 +71,9 @@ void Database::release(std::string sql, sqlite3_stmt* statement) {
 }
 
 uint64_t Database::generation() {
-    // Inside a transaction nobody else can commit: this connection holds the
-    // write lock (every transaction is IMMEDIATE) and looked when it began.
+    // Inside a transaction nothing new can be seen: this connection holds the
+    // write lock (every writing transaction is IMMEDIATE), or reads one
+    // snapshot (ReadTransaction), and looked when it began.
     if (inMemory_ || sqlite3_get_autocommit(db_.get()) == 0) return generation_;
     constexpr std::chrono::seconds kLongestTrust{1};
     if (!changes_) {
@@ -226,6 +227,36 @@ Transaction::~Transaction() {
 void Transaction::commit() {
     db_.execute(nested_ ? "RELEASE nested" : "COMMIT");
     done_ = true;
+}
+
+ReadTransaction::ReadTransaction(Database& db) : db_(db) {
+    if (sqlite3_get_autocommit(db.handle()) == 0) return;  // already one snapshot
+    db_.execute("BEGIN DEFERRED");
+    active_ = true;
+    try {
+        // The first read takes the snapshot; PRAGMA data_version is that read,
+        // and tells whether copies of stored rows made before still hold.
+        db_.lookForOtherCommits();
+    } catch (const StoreError&) {
+        db_.execute("ROLLBACK");
+        throw;
+    }
+}
+
+ReadTransaction::~ReadTransaction() {
+    if (!active_) return;
+    try {
+        // Ends the snapshot; keeps what a change made inside it, if one did
+        // (a part that sets itself up when first read).
+        db_.execute("COMMIT");
+    } catch (const StoreError&) {
+        ++db_.generation_;  // the change, if any, was rolled back with it
+        try {
+            db_.execute("ROLLBACK");
+        } catch (const StoreError&) {
+            // The connection already ended the transaction.
+        }
+    }
 }
 
 }  // namespace tarnwick::platform::embedded

@@ -71,6 +71,7 @@ public:
 private:
     friend class Statement;
     friend class Transaction;
+    friend class ReadTransaction;
     // Runs PRAGMA data_version and moves the generation on when it changed.
     void lookForOtherCommits();
     static int beforeCommit(void* database);
@@ -141,6 +142,22 @@ private:
     Database& db_;
     bool nested_ = false;
     bool done_ = false;
+};
+
+// One snapshot of the store for everything read while it lives: commits of
+// other processes made meanwhile are not seen, so what is read together fits
+// together (a whole-state dump). Writers are not held up. Inside another
+// transaction it adds nothing: that one is already a snapshot.
+class ReadTransaction {
+public:
+    explicit ReadTransaction(Database& db);
+    ~ReadTransaction();
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+
+private:
+    Database& db_;
+    bool active_ = false;
 };
 
 }  // namespace tarnwick::platform::embedded

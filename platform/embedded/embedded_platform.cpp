@@ -210,6 +210,9 @@ ObjectFactory EmbeddedPlatform::objects() {
 }
 
 nlohmann::json EmbeddedPlatform::dump() {
+    // Every part is read from one snapshot, so that the document is a state
+    // the platform was in, whatever other processes commit meanwhile.
+    ReadTransaction snapshot(store_->db());
     auto settings = store_->settings();
     nlohmann::json document = {{"settings",
                                 {{"computer", settings.computerName},

@@ -1,15 +1,20 @@
 // Site creation by several `tarnwick page` processes on one state folder:
-// pages that run at the same moment get distinct site numbers, and a page
-// killed at any moment leaves a store that opens, checks intact, dumps and
-// takes further sites.
+// pages that run at the same moment get distinct site numbers, a page killed
+// at any moment leaves a store that opens, checks intact, dumps and takes
+// further sites, and a dump taken while other processes write is a state the
+// platform was in.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <random>
 #include <set>
 #include <thread>
 
+#include "automation/error.h"
+#include "platform/embedded/embedded_platform.h"
 #include "spawn.h"
 #include "support/cli.h"
 
@@ -37,13 +42,34 @@ protected:
         }
         return json{{"calls", calls}}.dump();
     }
+    std::filesystem::path beside(const std::string& suffix) const {
+        return state.parent_path() / (state.filename().string() + suffix);
+    }
     std::unique_ptr<Spawned> spawnPage(const std::string& input) {
         return std::make_unique<Spawned>(
             std::vector<std::string>{TARNWICK_CLI, "--state", state.string(), "page"}, input,
-            state.parent_path() / (state.filename().string() + "-io"));
+            beside("-io"));
+    }
+    // A process that creates a site and deletes it again, `rounds` times,
+    // one `tarnwick site` command at a time, as a panel's pages do; the
+    // users are named `prefix` and the round's number.
+    std::unique_ptr<Spawned> spawnSiteWriter(const std::string& prefix, int rounds) {
+        constexpr const char* kScript = R"(
+for i in $(seq 1 "$3"); do
+  user="$2$i"
+  created=$("$0" --state "$1" site create --user "$user" --path "D:\\Web\\$user" --domain "$user.com") || exit 1
+  number=${created#Created site }
+  "$0" --state "$1" site delete "${number%% *}" --path "D:\\Web\\$user" > /dev/null || exit 1
+done
+)";
+        return std::make_unique<Spawned>(
+            std::vector<std::string>{"/bin/sh", "-c", kScript, TARNWICK_CLI, state.string(), prefix,
+                                     std::to_string(rounds)},
+            "", beside("-io"));
     }
     void TearDown() override {
-        std::filesystem::remove_all(state.parent_path() / (state.filename().string() + "-io"));
+        std::filesystem::remove_all(beside("-io"));
+        std::filesystem::remove_all(beside("-copy"));
         CliFixture::TearDown();
     }
 
@@ -147,6 +173,13 @@ TEST_F(ConcurrentPages, APageKilledAtAnyMomentLeavesAUsableStore) {
         victim->wait();
 
         ASSERT_EQ(integrity(), "ok");
+        // What the killed page left beside the database (its WAL, the shared
+        // memory index) is as private as the database.
+        for (const auto& entry : std::filesystem::directory_iterator(state)) {
+            EXPECT_EQ(entry.status().permissions(),
+                      std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+                << entry.path();
+        }
         auto before = sites(dump());
         auto result = tarnwick({"page"}, createPage({"after" + std::to_string(round)}));
         ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -158,6 +191,94 @@ TEST_F(ConcurrentPages, APageKilledAtAnyMomentLeavesAUsableStore) {
         EXPECT_EQ(created[0], lowest);
         EXPECT_EQ(integrity(), "ok");
     }
+}
+
+TEST_F(ConcurrentPages, EveryDumpTakenWhileOthersWriteLoadsBack) {
+    std::vector<std::unique_ptr<Spawned>> writers;
+    for (const char* prefix : {"a", "b", "c", "d"}) writers.push_back(spawnSiteWriter(prefix, 4));
+    auto writing = [&] {
+        return std::any_of(writers.begin(), writers.end(),
+                           [](auto& writer) { return !writer->ended(); });
+    };
+    // Dumps one after another while the writers run, at most 60 and for at
+    // most a minute; each different one is kept.
+    std::vector<std::string> dumps;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (writing() && dumps.size() < 60 && std::chrono::steady_clock::now() < deadline) {
+        auto taken = tarnwick({"platform", "dump"});
+        ASSERT_EQ(taken.exitCode, 0) << taken.err;
+        if (dumps.empty() || dumps.back() != taken.out) dumps.push_back(taken.out);
+    }
+    for (auto& writer : writers) ASSERT_EQ(writer->wait(), 0) << writer->err();
+    // States between the writers' commands were seen, not only the first and the last.
+    EXPECT_GE(dumps.size(), 3u);
+
+    auto copy = beside("-copy");
+    ASSERT_EQ(runProcess({TARNWICK_CLI, "--state", copy.string(), "platform", "init", "--computer",
+                          "WEBHOST"})
+                  .exitCode,
+              0);
+    for (size_t i = 0; i < dumps.size(); ++i) {
+        SCOPED_TRACE("dump " + std::to_string(i));
+        auto document = json::parse(dumps[i]);
+        for (const auto& group : document["accounts"]["groups"]) {
+            for (const auto& member : group["members"]) {
+                EXPECT_NE(member, "") << group["name"];
+            }
+        }
+        auto loaded =
+            runProcess({TARNWICK_CLI, "--state", copy.string(), "platform", "load"}, dumps[i]);
+        EXPECT_EQ(loaded.exitCode, 0) << loaded.err;
+    }
+}
+
+// The same within one process, where dumps and changes come far more often:
+// one connection makes and removes accounts with their group memberships as
+// fast as it can while another dumps the state, and every dump loads.
+TEST_F(ConcurrentPages, ADumpIsOneStateWhileAnotherConnectionWrites) {
+    using platform::embedded::EmbeddedPlatform;
+    auto writer = EmbeddedPlatform::open(state);
+    auto reader = EmbeddedPlatform::open(state);
+    std::atomic<bool> done{false};
+    std::atomic<int> changes{0};
+    std::string writerFailure;
+    std::thread writing([&] {
+        try {
+            auto directory = writer->services().directory;
+            auto computer = directory->bind("WinNT://WEBHOST");
+            auto guests = directory->bind("WinNT://WEBHOST/Guests,group");
+            for (int i = 0; !done; ++i, ++changes) {
+                auto name = "Tarn_w" + std::to_string(i % 3);
+                auto created = computer->call("Create", {"User", name});
+                auto& user = automation::objectOf(created);
+                user.call("SetInfo");
+                guests->call("Add", {user.get("ADsPath")});
+                if (i % 3 == 2) {
+                    for (int j = 0; j < 3; ++j) {
+                        computer->call("Delete", {"User", "Tarn_w" + std::to_string(j)});
+                    }
+                }
+            }
+        } catch (const std::exception& error) {
+            writerFailure = error.what();
+        }
+    });
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    int dumps = 0;
+    for (; dumps < 100 && std::chrono::steady_clock::now() < deadline; ++dumps) {
+        auto document = reader->dump();
+        bool named = true;
+        for (const auto& group : document["accounts"]["groups"]) {
+            for (const auto& member : group["members"]) named = named && member != "";
+        }
+        EXPECT_TRUE(named) << document["accounts"]["groups"].dump();
+        EXPECT_NO_THROW(EmbeddedPlatform::inMemory()->load(document));
+        if (!named || ::testing::Test::HasFailure()) break;
+    }
+    done = true;
+    writing.join();
+    EXPECT_EQ(writerFailure, "");
+    EXPECT_GT(changes.load(), dumps) << "the writer hardly ran";
 }
 
 }  // namespace

@@ -79,6 +79,11 @@ int Spawned::wait() {
     return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
 }
 
+bool Spawned::ended() {
+    if (!reaped_ && waitpid(pid_, &status_, WNOHANG) == pid_) reaped_ = true;
+    return reaped_;
+}
+
 std::string Spawned::out() const { return readFile(out_); }
 std::string Spawned::err() const { return readFile(err_); }
 

@@ -26,6 +26,8 @@ public:
     void kill();
     // Waits for the end; the exit code, or 128 + the signal that ended it.
     int wait();
+    // Whether the process has ended (then wait() returns at once).
+    bool ended();
     std::string out() const;
     std::string err() const;
 
