@@ -200,6 +200,9 @@ bool Setup(SetupSystem& system, const StatusDisplay& ShowErr, const SetupValues&
     put(root, "DontLog", false);
     put(root, "EnableDirBrowsing", false);
     put(root, "AppFriendlyName", "应用程序");
+    // AppCreate stores the root before its SetInfo, and IIS 5 stores it then
+    // without KeyType (KB 321768): the class goes with the properties.
+    put(root, "KeyType", "IIsWebVirtualDir");
     err.attempt([&] { use(root).call("AppCreate", {0}); });
     put(root, "HttpErrors", Variant::Array{"404,0,FILE," + v.WebSiteDirectory + "\\404.htm"});
     put(root, "AspScriptErrorSentToBrowser", false);

@@ -25,15 +25,18 @@ inline constexpr const char* kServU = "C:\\Program Files\\Serv-U";
 // One machine with the installer window on it; a test may make several.
 class InstallerMachine {
 public:
-    std::unique_ptr<embedded::EmbeddedPlatform> platform = makePlatform();
+    explicit InstallerMachine(int iisVersion = 6) : platform(makePlatform(iisVersion)) {}
+
+    std::unique_ptr<embedded::EmbeddedPlatform> platform;
     embedded::system::EmbeddedSetupSystem system{platform->services(), platform->objects(),
                                                  platform->system()};
     embedded::system::RecordingFormView view;
     installer::SetupForm form{system, view};
 
-    static std::unique_ptr<embedded::EmbeddedPlatform> makePlatform() {
+    static std::unique_ptr<embedded::EmbeddedPlatform> makePlatform(int iisVersion = 6) {
         embedded::PlatformSettings settings;
         settings.computerName = "WEBHOST";
+        settings.iisVersion = iisVersion;
         return embedded::EmbeddedPlatform::inMemory(settings);
     }
 

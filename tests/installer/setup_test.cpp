@@ -81,6 +81,18 @@ TEST_F(MasterSiteSetup, TheAccountAndCommentTakeTheDomainInUpperCaseBeyondAsciiT
     EXPECT_EQ(toText(site->get("AnonymousUserName")), "WEBHOST\\ADMIN_ПРИМЕР.TEST");
 }
 
+// AppCreate stores the root before its SetInfo; on IIS 5 the root then has
+// a KeyType only because the installation writes one.
+TEST(MasterSiteOnIis5, TheRootIsAVirtualDirectory) {
+    InstallerMachine machine(5);
+    machine.fillIn();
+    machine.form.fields.Text4 = "";  // IIS 5 has no application pools
+    ASSERT_TRUE(machine.form.Command1_Click()) << machine.captions().back();
+    auto root = machine.platform->services().directory->bind("IIS://WEBHOST/W3SVC/2/ROOT");
+    EXPECT_EQ(toText(root->get("KeyType")), "IIsWebVirtualDir");
+    EXPECT_EQ(toText(root->get("Class")), "IIsWebVirtualDir");
+}
+
 TEST_F(MasterSiteSetup, WithoutAPoolNoPoolIsMadeOrShown) {
     fillIn();
     form.fields.Text4 = "";
