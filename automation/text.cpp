@@ -1,5 +1,7 @@
 #include "automation/text.h"
 
+#include "automation/utf8.h"
+
 namespace tarnwick::automation {
 
 namespace {
@@ -99,48 +101,20 @@ char32_t upperCodePoint(char32_t c) {
     return c;
 }
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 }  // namespace
 
 std::string toUpperCase(std::string_view text) {
     std::string result;
     result.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80    ? 1
-                              : lead >= 0xF0 ? 4
-                              : lead >= 0xE0 ? 3
-                              : lead >= 0xC0 ? 2
-                                             : 0;
-        bool wellFormed = length != 0 && i + length <= text.size();
-        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (size_t k = 1; wellFormed && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            wellFormed = (next & 0xC0) == 0x80;
-            c = (c << 6) | (next & 0x3F);
+    for (size_t at = 0; at < text.size();) {
+        const size_t start = at;
+        bool valid = true;
+        const char32_t c = utf8::decode(text, at, valid);
+        if (valid) {
+            utf8::append(result, upperCodePoint(c));
+        } else {
+            result += text[start];  // a byte that is no UTF-8 is kept as it is
         }
-        if (!wellFormed) {  // bytes that are no UTF-8 are kept as they are
-            result += text[i++];
-            continue;
-        }
-        appendUtf8(result, upperCodePoint(c));
-        i += length;
     }
     return result;
 }
