@@ -64,7 +64,7 @@ private:
         if (separator == std::string::npos) return std::nullopt;
         const std::string pattern = path.substr(separator + 1);
         if (pattern.find_first_of("*?") == std::string::npos) return std::nullopt;
-        // "D:\\*" looks in the drive root.
+        // A pattern right below a drive ("D:\*") looks in the drive root.
         std::string parent = path.substr(0, separator);
         if (parent.size() == 2) parent += "\\";
         const auto missing = folders ? numbers::kPathNotFound : numbers::kFileNotFound;
