@@ -22,10 +22,10 @@ std::string CreateDirectory(automation::Dispatch& fileSystem, std::string_view v
         return found && *found;
     };
 
-    // 1.
+    // A folder that is there already needs nothing.
     if (exists(path)) return "";
 
-    // 2. A network path keeps its server part: the scan starts after the
+    // A network path keeps its server part: the scan starts after the
     // "\" that ends the server name.
     size_t scan = 0;
     if (path.size() >= 3 && path.starts_with("\\\\")) {
@@ -33,17 +33,17 @@ std::string CreateDirectory(automation::Dispatch& fileSystem, std::string_view v
         scan = serverEnd == std::string::npos ? path.size() : serverEnd + 1;
     }
 
-    // 3. Every folder on the way, parents first.
+    // Every folder on the way, parents first.
     for (auto slash = path.find('\\', scan); slash != std::string::npos;
          slash = path.find('\\', slash + 1)) {
         auto prefix = path.substr(0, slash + 1);
         if (!exists(prefix)) err.attempt([&] { fileSystem.call("CreateFolder", {prefix}); });
     }
 
-    // 4.
+    // The folder itself, unless the path ended with its separator.
     if (!path.ends_with('\\')) err.attempt([&] { fileSystem.call("CreateFolder", {path}); });
 
-    // 5.
+    // The last failure's description, or "" when every step took.
     return err.isSet() ? descriptionOf(err) : "";
 }
 
