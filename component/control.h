@@ -107,6 +107,11 @@ private:
     // True when a bound key is a web site (class IIsWebServer); a class that
     // cannot be read leaves err set.
     bool isWebSite(automation::ErrorState& err, const automation::ObjectRef& key);
+    // Binds the web site `number`. When it cannot be bound or its class read,
+    // `unreachable` reports it; a key that is no web site shows
+    // "参数出错,请检查!"; either way nothing is returned.
+    automation::ObjectRef bindWebSite(automation::ErrorState& err, int64_t number,
+                                      const std::function<void()>& unreachable);
     // The web sites under the web service; err set when the list or a key's
     // class cannot be read, so that no check passes on a partial list.
     std::vector<automation::ObjectRef> webSites(automation::ErrorState& err,

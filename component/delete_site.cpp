@@ -57,19 +57,8 @@ bool Control::DeleteSite(const Variant& SiteNum, const Variant& SitePath) {
     }
 
     // The site.
-    auto site = bindStep(err, [&] { return sitePath(*number); });
-    if (err.isSet()) {
-        ShowErr(messages::kNoSuchSite);
-        return false;
-    }
-    if (!isWebSite(err, site)) {
-        if (err.isSet()) {
-            ShowErr(messages::kNoSuchSite);
-        } else {
-            ShowErr(messages::kArgumentError);
-        }
-        return false;
-    }
+    auto site = bindWebSite(err, *number, [&] { ShowErr(messages::kNoSuchSite); });
+    if (!site) return false;
     auto anonymous = err.attempt([&] { return use(site).call("Get", {"AnonymousUserName"}); });
     if (!anonymous || equalsEmptyString(*anonymous)) {
         ShowErr(messages::kCannotReadSite);

@@ -33,19 +33,8 @@ bool Control::ModifySite(const Variant& SiteSN, const Variant& NewDomain, const 
     ErrorState err;
 
     // The site.
-    auto site = bindStep(err, [&] { return sitePath(*number); });
-    if (err.isSet()) {
-        ShowErr(messages::kCannotReachIis);
-        return false;
-    }
-    if (!isWebSite(err, site)) {
-        if (err.isSet()) {
-            ShowErr(messages::kCannotReachIis);
-        } else {
-            ShowErr(messages::kArgumentError);
-        }
-        return false;
-    }
+    auto site = bindWebSite(err, *number, [&] { ShowErr(messages::kCannotReachIis); });
+    if (!site) return false;
 
     // The web service and the site binding.
     err.clear();

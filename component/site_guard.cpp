@@ -38,6 +38,18 @@ bool Control::isWebSite(automation::ErrorState& err, const automation::ObjectRef
     return keyClass && *keyClass == "IIsWebServer";
 }
 
+automation::ObjectRef Control::bindWebSite(automation::ErrorState& err, int64_t number,
+                                           const std::function<void()>& unreachable) {
+    auto site = bindStep(err, [&] { return sitePath(number); });
+    if (!err.isSet() && isWebSite(err, site)) return site;
+    if (err.isSet()) {
+        unreachable();
+    } else {
+        ShowErr(messages::kArgumentError);
+    }
+    return nullptr;
+}
+
 std::vector<automation::ObjectRef> Control::webSites(automation::ErrorState& err,
                                                      automation::Dispatch& service) {
     std::vector<automation::ObjectRef> sites;

@@ -36,19 +36,8 @@ bool Control::SiteStatus(const Variant& SiteNum, const Variant& DoWhat) {
         return false;
     }
     ErrorState err;
-    auto site = bindStep(err, [&] { return sitePath(*number); });
-    if (err.isSet()) {
-        showFailure(err);
-        return false;
-    }
-    if (!isWebSite(err, site)) {
-        if (err.isSet()) {
-            showFailure(err);
-        } else {
-            ShowErr(messages::kArgumentError);
-        }
-        return false;
-    }
+    auto site = bindWebSite(err, *number, [&] { showFailure(err); });
+    if (!site) return false;
     if (DoWhat.isNull()) return false;  // Null equals neither True nor False
     auto what = numericValue(err, DoWhat);
     // A value that cannot be compared with True at all (text that is no
