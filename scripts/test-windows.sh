@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The Windows deliverables: cross-builds Tarnwick.dll and Setup.exe for x86_64
-# and i686 with mingw-w64, checks the DLL's exports and both programs' imports
-# against the lists in windows/, and runs the tests under Wine (x86_64 only;
-# see tests/wine/run.sh).
+# The Windows deliverables: cross-builds Tarnwick.dll, Setup.exe and
+# tarnwick.exe for x86_64 and i686 with mingw-w64, checks the DLL's exports and
+# the three binaries' imports against the lists in windows/, and runs the
+# tests under Wine (x86_64 only; see tests/wine/run.sh).
 #
 #   bash scripts/test-windows.sh                 build, check, test
 #   bash scripts/test-windows.sh --update-lists  rewrite windows/*.txt from the built binaries
@@ -32,7 +32,7 @@ build() {  # build <folder> <toolchain> <wine tests ON|OFF> <targets...>
 echo "== cross-build x86_64"
 build build/win64 mingw-x86_64.cmake ON all
 echo "== cross-build i686"
-build build/win32 mingw-i686.cmake OFF tarnwick_com tarnwick_setup
+build build/win32 mingw-i686.cmake OFF tarnwick_com tarnwick_setup tarnwick_cli
 
 # The DLL's exported names, one a line.
 exports_of() {
@@ -69,6 +69,8 @@ for arch in x86_64:build/win64 i686:build/win32; do
   check_list "imports of the $name DLL" "windows/imports-$name.txt" "$(imports_of "$dll")"
   check_list "imports of the $name Setup.exe" "windows/setup-imports-$name.txt" \
     "$(imports_of "${arch#*:}/installer-win32/Setup.exe")"
+  check_list "imports of the $name tarnwick.exe" "windows/cli-imports-$name.txt" \
+    "$(imports_of "${arch#*:}/cli-win32/tarnwick.exe")"
 done
 $update_lists && exit 0
 

@@ -17,7 +17,13 @@
 #      folders of the prefix. Wine's SetFileSecurityA keeps only the owner's
 #      and Everyone's entries, so the folder permissions that CreateSite
 #      writes are not checked here (the native tests check their bytes).
-#   5. Setup.exe in a virtual desktop on Xvfb (tests/wine/setup/run.sh): its
+#   5. tarnwick.exe's site commands against the same doubles
+#      (tests/wine/site_program/commands.txt, run in one process by
+#      site_program_host.exe, which the program's own code is linked into):
+#      the transcript must equal expected.txt, and the created and deleted
+#      sites' folders are checked in the prefix; the shipped tarnwick.exe
+#      lists the sites as JSON.
+#   6. Setup.exe in a virtual desktop on Xvfb (tests/wine/setup/run.sh): its
 #      window's layout and a screenshot (<build>/setup-window.png), then an
 #      installation and uninstallation driven through the window against the
 #      same doubles and an ODBC driver setup double.
@@ -149,6 +155,35 @@ else
   fail "page site_cycle.asp"
 fi
 [ ! -e "$WINEPREFIX/drive_c/Sites/bob" ] && ok "site folder gone from the prefix" || fail "site folder left in the prefix"
+
+echo "== tarnwick.exe with the directory doubles"
+cp "$build/cli-win32/tarnwick.exe" "$build/tests-wine/site_program_host.exe" \
+  "$here/site_program/sites.csv" "$dll_dir/"
+listing=$("$wine" 'C:\Tarnwick\tarnwick.exe' site list --json 2>&1 | tr -d '\r') && status=0 || status=$?
+if [ "$status" -eq 0 ] && printf '%s\n' "$listing" | grep -q '"folder": "C:\\\\Inetpub\\\\wwwroot"'; then
+  ok "tarnwick.exe site list --json"
+else
+  fail "tarnwick.exe site list --json (exit $status): $listing"
+fi
+transcript="$WINEPREFIX/site_program.txt"
+if "$wine" 'C:\Tarnwick\site_program_host.exe' --map WScript.Network=Tarnwick.Test.Network \
+    --accounts-double 'C:\Tarnwick\TarnwickDoubles.dll' \
+    "$(winpath "$here/site_program/commands.txt")" 2>&1 | tr -d '\r' > "$transcript"; then
+  if diff -u "$here/site_program/expected.txt" "$transcript"; then
+    ok "tarnwick.exe site commands"
+  else
+    fail "tarnwick.exe site commands: the transcript differs from site_program/expected.txt"
+  fi
+else
+  fail "site_program_host.exe did not run"; cat "$transcript" >&2
+fi
+for made in bob/index.asp bob/404.htm bob/ReadMe.txt dan/index.htm; do
+  [ -f "$WINEPREFIX/drive_c/Sites/$made" ] && ok "bulk run made Sites/$made" || fail "bulk run did not make Sites/$made"
+done
+for gone in amy eve carl; do
+  [ ! -e "$WINEPREFIX/drive_c/Sites/$gone" ] && ok "no folder Sites/$gone" || fail "folder Sites/$gone left in the prefix"
+done
+rm -rf "$WINEPREFIX/drive_c/Sites"
 
 echo "== Setup.exe"
 if WINE="$wine" WINESERVER="$wineserver" bash "$here/setup/run.sh" "$build"; then

@@ -1,0 +1,851 @@
+#include "cli/win32/site_program.h"
+
+#include <windows.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "automation/text.h"
+#include "cli/csv.h"
+#include "component/control.h"
+#include "component/error_page.h"
+#include "component/site_rules.h"
+#include "platform/win32/com_ptr.h"
+#include "platform/win32/com_values.h"
+#include "platform/win32/dispatch_object.h"
+#include "platform/win32/services.h"
+#include "toolkit/steps.h"
+
+namespace tarnwick::cli::win32 {
+
+using automation::Variant;
+// What the listing prints as JSON: members in the order they were written.
+using Document = nlohmann::ordered_json;
+using platform::win32::ComPtr;
+
+namespace {
+
+constexpr int kUsageError = 64;  // EX_USAGE
+constexpr int kNotAdministrator = 2;
+// The metabase of this computer, whatever its name.
+constexpr std::string_view kWebService = "IIS://localhost/W3SVC";
+
+struct SiteOptions {
+    std::string user;
+    std::string path;
+    std::string domain;
+    std::string connections = "-1";
+    std::string bandwidth = "-1";
+    std::string pool;
+    std::string cpu = "100";
+    std::string docs = "index.htm,index.html,index.asp,default.htm,default.asp";
+    bool showIp = false;
+    std::string localAddress;
+    std::string siteNumber;
+    std::string masterSite;
+};
+
+// The page objects of a console run: the response is kept to be read after
+// the operation, the session and application live as long as the run.
+class Values {
+public:
+    Variant value(std::string_view key) {
+        auto found = values_.find(automation::toLowerAscii(key));
+        return found == values_.end() ? Variant() : found->second;
+    }
+    void setValue(std::string_view key, const Variant& value) {
+        values_[automation::toLowerAscii(key)] = value;
+    }
+
+private:
+    std::map<std::string, Variant> values_;
+};
+
+class ConsoleApplication final : public platform::Application {
+public:
+    Variant value(std::string_view key) override { return values_.value(key); }
+    void setValue(std::string_view key, const Variant& value) override {
+        values_.setValue(key, value);
+    }
+
+private:
+    Values values_;
+};
+
+class ConsoleSession final : public platform::Session {
+public:
+    Variant value(std::string_view key) override { return values_.value(key); }
+    void setValue(std::string_view key, const Variant& value) override {
+        values_.setValue(key, value);
+    }
+    std::string sessionId() override { return "1"; }
+
+private:
+    Values values_;
+};
+
+// LOCAL_ADDR is the address given with --ip; no other variable is known.
+class ConsoleRequest final : public platform::Request {
+public:
+    explicit ConsoleRequest(std::string localAddress) : localAddress_(std::move(localAddress)) {}
+    Variant serverVariable(std::string_view name) override {
+        if (automation::equalsIgnoreCase(name, "LOCAL_ADDR") && !localAddress_.empty()) {
+            return Variant(localAddress_);
+        }
+        return {};
+    }
+
+private:
+    std::string localAddress_;
+};
+
+class ConsoleResponse final : public platform::Response {
+public:
+    std::string body;
+    bool ended = false;
+    void write(const Variant& text) override {
+        if (!ended) body += automation::concatText(text);
+    }
+    void end() override { ended = true; }
+    void redirect(std::string_view) override { ended = true; }
+};
+
+class ConsoleServer final : public platform::Server {
+public:
+    ConsoleServer(std::map<std::string, std::string> progIdMap, std::string masterSite)
+        : progIdMap_(std::move(progIdMap)), masterSite_(std::move(masterSite)) {}
+
+    automation::ObjectRef createObject(std::string_view requested) override {
+        auto mapped = progIdMap_.find(automation::toLowerAscii(requested));
+        auto progId = platform::win32::toWide(mapped == progIdMap_.end() ? std::string(requested)
+                                                                         : mapped->second);
+        CLSID clsid;
+        HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
+        ComPtr<IDispatch> object;
+        if (SUCCEEDED(hr)) {
+            hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                  object.putVoid());
+        }
+        if (FAILED(hr)) automation::raise(automation::errors::kCannotCreateObject);
+        return platform::win32::adapt(object.get());
+    }
+
+    // A virtual path of the master control site, in its folder.
+    std::string mapPath(std::string_view path) override {
+        if (masterSite_.empty()) automation::raise(automation::errors::kPathNotFound);
+        auto relative = automation::replaceAll(std::string(path), "/", "\\");
+        while (!relative.empty() && relative.front() == '\\') relative.erase(0, 1);
+        auto folder = masterSite_;
+        while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+        if (relative.empty()) return folder;
+        return folder + (folder.ends_with('\\') ? "" : "\\") + relative;
+    }
+
+private:
+    std::map<std::string, std::string> progIdMap_;
+    std::string masterSite_;
+};
+
+class ConsoleContext final : public platform::ScriptingContext {
+public:
+    ConsoleContext(std::shared_ptr<platform::Request> request,
+                   std::shared_ptr<platform::Server> server)
+        : request_(std::move(request)), server_(std::move(server)) {}
+    std::shared_ptr<platform::Application> application() override { return application_; }
+    std::shared_ptr<platform::Request> request() override { return request_; }
+    std::shared_ptr<platform::Response> response() override { return response_; }
+    std::shared_ptr<platform::Server> server() override { return server_; }
+    std::shared_ptr<platform::Session> session() override { return session_; }
+    ConsoleResponse& consoleResponse() { return *response_; }
+
+private:
+    std::shared_ptr<ConsoleApplication> application_ = std::make_shared<ConsoleApplication>();
+    std::shared_ptr<platform::Request> request_;
+    std::shared_ptr<ConsoleResponse> response_ = std::make_shared<ConsoleResponse>();
+    std::shared_ptr<platform::Server> server_;
+    std::shared_ptr<ConsoleSession> session_ = std::make_shared<ConsoleSession>();
+};
+
+// The platform of this run: the real Windows services, the ProgID map, and
+// what is found once (the server's IIS version, the master control site).
+struct Machine {
+    platform::Services services = platform::win32::makeServices();
+    ProgramSettings settings;
+
+    automation::ObjectRef bind(const std::string& path) { return services.directory->bind(path); }
+
+    // "2003" when the metabase has application pools (IIS 6), else "2000".
+    std::string system() {
+        if (!system_) {
+            try {
+                bind(std::string(kWebService) + "/AppPools");
+                system_ = "2003";
+            } catch (const automation::AutomationError&) {
+                system_ = "2000";
+            }
+        }
+        return *system_;
+    }
+
+private:
+    std::optional<std::string> system_;
+};
+
+std::string text(automation::Dispatch& object, std::string_view property) {
+    try {
+        auto value = object.get(property);
+        if (value.type() == automation::VarType::Array) {
+            std::string joined;
+            for (const auto& item : value.array()) {
+                joined += (joined.empty() ? "" : " ") + automation::concatText(item);
+            }
+            return joined;
+        }
+        return automation::concatText(value);
+    } catch (const automation::AutomationError&) {
+        return "";
+    }
+}
+
+// Every entry of a property as text: an array's items, or the one value.
+std::vector<std::string> texts(automation::Dispatch& object, std::string_view property) {
+    std::vector<std::string> entries;
+    try {
+        auto value = object.get(property);
+        if (value.type() == automation::VarType::Array) {
+            for (const auto& item : value.array()) entries.push_back(automation::concatText(item));
+        } else if (!value.isEmpty() && !value.isNull()) {
+            entries.push_back(automation::concatText(value));
+        }
+    } catch (const automation::AutomationError&) {
+    }
+    return entries;
+}
+
+// A limit as the site commands take it: -1 for none (the metabase's
+// 4294967295), else the value divided by `unit`; null when it cannot be read.
+Document limit(automation::Dispatch& object, std::string_view property, double unit) {
+    try {
+        auto value = object.get(property);
+        if (!value.isNumeric()) return nullptr;
+        // The metabase's DWORDs may come back as signed Longs.
+        double number = automation::toNumber(value);
+        if (number < 0) number += component::kUnlimited + 1;
+        if (number == component::kUnlimited) return -1;
+        double scaled = number / unit;
+        if (scaled == static_cast<double>(static_cast<int64_t>(scaled))) {
+            return static_cast<int64_t>(scaled);
+        }
+        return scaled;
+    } catch (const automation::AutomationError&) {
+        return nullptr;
+    }
+}
+
+struct SiteRow {
+    std::string number, description, bindings, state, folder, anonymous, pool;
+    std::vector<std::string> bindingList, documents;
+    Document connections, bandwidth;
+};
+
+std::vector<SiteRow> readSites(Machine& machine) {
+    auto service = machine.bind(std::string(kWebService));
+    std::vector<SiteRow> rows;
+    for (const auto& child : toolkit::childrenOf(*service)) {
+        if (text(*child, "Class") != "IIsWebServer") continue;
+        SiteRow row;
+        row.number = text(*child, "Name");
+        row.description = text(*child, "ServerComment");
+        row.bindings = text(*child, "ServerBindings");
+        row.bindingList = texts(*child, "ServerBindings");
+        auto state = text(*child, "ServerState");
+        row.state = state == "2" ? "started" : state == "4" ? "stopped" : state;
+        row.anonymous = text(*child, "AnonymousUserName");
+        row.connections = limit(*child, "MaxConnections", 1);
+        row.bandwidth = limit(*child, "MaxBandwidth", 1024);
+        try {
+            auto root = machine.bind(std::string(kWebService) + "/" + row.number + "/ROOT");
+            row.folder = text(*root, "Path");
+            row.pool = text(*root, "AppPoolId");
+            for (const auto& name : automation::split(text(*root, "DefaultDoc"), ",")) {
+                auto trimmed = automation::trimBlanks(name);
+                if (!trimmed.empty()) row.documents.emplace_back(trimmed);
+            }
+        } catch (const automation::AutomationError&) {
+        }
+        rows.push_back(std::move(row));
+    }
+    std::sort(rows.begin(), rows.end(), [](const SiteRow& a, const SiteRow& b) {
+        return std::stoll("0" + a.number) < std::stoll("0" + b.number);
+    });
+    return rows;
+}
+
+// The master control site's folder: the lowest-numbered site whose root
+// folder holds the Template folder that new sites are seeded from.
+std::string findMasterSite(Machine& machine) {
+    for (const auto& row : readSites(machine)) {
+        if (row.folder.empty()) continue;
+        auto attributes =
+            GetFileAttributesW(platform::win32::toWide(row.folder + "\\Template").c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            return row.folder;
+        }
+    }
+    return "";
+}
+
+// One site as JSON, its members in the order of the text form; a text or a
+// limit that is not set is null.
+Document siteJson(const SiteRow& row) {
+    auto orNull = [](const std::string& value) {
+        return value.empty() ? Document() : Document(value);
+    };
+    Document number = row.number;
+    if (auto parsed = automation::parseNumber(row.number);
+        parsed && !row.number.empty() &&
+        row.number.find_first_not_of("0123456789") == std::string::npos) {
+        number = static_cast<int64_t>(*parsed);
+    }
+    return {{"number", number},
+            {"description", orNull(row.description)},
+            {"state", orNull(row.state)},
+            {"bindings", row.bindingList},
+            {"folder", orNull(row.folder)},
+            {"anonymous_user", orNull(row.anonymous)},
+            {"pool", orNull(row.pool)},
+            {"limits", {{"connections", row.connections}, {"bandwidth", row.bandwidth}}},
+            {"default_documents", row.documents}};
+}
+
+void printJson(const Document& document) {
+    std::cout << document.dump(2, ' ', false, Document::error_handler_t::replace) << std::endl;
+}
+
+void printTable(const std::vector<SiteRow>& rows) {
+    std::vector<std::array<std::string, 7>> lines = {
+        {"SITE", "DESCRIPTION", "STATE", "BINDINGS", "FOLDER", "ANONYMOUS USER", "POOL"}};
+    for (const auto& row : rows) {
+        lines.push_back({row.number, row.description, row.state, row.bindings, row.folder,
+                         row.anonymous, row.pool});
+    }
+    std::array<size_t, 7> widths{};
+    for (const auto& line : lines) {
+        for (size_t i = 0; i < line.size(); ++i) widths[i] = std::max(widths[i], line[i].size());
+    }
+    for (const auto& line : lines) {
+        std::string out;
+        for (size_t i = 0; i < line.size(); ++i) {
+            out += line[i];
+            if (i + 1 < line.size()) out += std::string(widths[i] - line[i].size() + 2, ' ');
+        }
+        while (!out.empty() && out.back() == ' ') out.pop_back();
+        std::cout << out << "\n";
+    }
+}
+
+void printSite(const SiteRow& row) {
+    std::cout << "Site:           " << row.number << "\n"
+              << "Description:    " << row.description << "\n"
+              << "State:          " << row.state << "\n"
+              << "Bindings:       " << row.bindings << "\n"
+              << "Folder:         " << row.folder << "\n"
+              << "Anonymous user: " << row.anonymous << "\n"
+              << "Pool:           " << row.pool << "\n";
+}
+
+// The outcome of one operation: its result, or the message of the error page
+// or of the automation error that stopped it.
+struct Outcome {
+    Variant result;
+    std::string message;
+    bool failed() const { return !message.empty(); }
+};
+
+// Runs `operation` on a fresh Control between OnStartPage and OnEndPage, as a
+// page of the master control site runs it.
+Outcome runOperation(Machine& machine, const SiteOptions& options,
+                     const std::function<Variant(component::Control&)>& operation) {
+    auto server = std::make_shared<ConsoleServer>(machine.settings.progIdMap, options.masterSite);
+    auto context = std::make_shared<ConsoleContext>(
+        std::make_shared<ConsoleRequest>(options.localAddress), server);
+    component::Control control(machine.services);
+    Outcome outcome;
+    try {
+        control.OnStartPage(context);
+        control.putSystem(Variant(machine.system()));
+        control.putShowIP(Variant(options.showIp));
+        outcome.result = operation(control);
+        control.OnEndPage();
+    } catch (const automation::AutomationError& error) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%08lX",
+                      static_cast<unsigned long>(automation::hresultOf(error.number())));
+        outcome.message = error.description() + " (" + hex + ")";
+    }
+    if (auto message = component::errorPageMessage(context->consoleResponse().body)) {
+        outcome.message = *message;
+    }
+    return outcome;
+}
+
+// Runs one operation and prints the message of a failure on standard error.
+int runCommand(Machine& machine, const SiteOptions& options,
+               const std::function<Variant(component::Control&)>& operation) {
+    auto outcome = runOperation(machine, options, operation);
+    if (!outcome.failed()) return 0;
+    std::cerr << "tarnwick: " << outcome.message << std::endl;
+    return 1;
+}
+
+// A number given on the command line goes to the component as a number,
+// anything else as text (the component decides what it makes of it).
+Variant numberOrText(const std::string& value) {
+    if (auto number = automation::parseNumber(value)) {
+        if (*number == static_cast<int32_t>(*number)) return Variant(static_cast<int32_t>(*number));
+        return Variant(*number);
+    }
+    return Variant(value);
+}
+
+// Creates one site; `text` is the line to print: "Created site N for D,
+// started" or the message of the failure.
+struct Creation {
+    bool created = false;
+    std::string text;
+};
+
+Creation createSite(Machine& machine, const SiteOptions& options) {
+    Variant pool = machine.system() == "2003"
+                       ? Variant(options.pool.empty() ? "Tarn_" + options.user : options.pool)
+                       : numberOrText(options.cpu);
+    auto outcome = runOperation(machine, options, [&](component::Control& control) {
+        return control.CreateSite(Variant(options.user), Variant(options.path),
+                                  Variant(options.domain), numberOrText(options.connections),
+                                  numberOrText(options.bandwidth), pool, Variant(options.docs));
+    });
+    if (outcome.failed()) return {false, outcome.message};
+    if (outcome.result.type() != automation::VarType::String) {
+        return {false, "the site was not created (folder " + options.path + " could not be made)"};
+    }
+    auto value = automation::toText(outcome.result);
+    auto colon = value.find(':');
+    return {true, "Created site " + value.substr(0, colon) + " for " + options.domain +
+                      (value.ends_with(":True") ? ", started" : ", not started")};
+}
+
+// The columns a bulk creation file may name, as the options of `site create`.
+constexpr std::array<std::string_view, 9> kColumns = {
+    "user", "path", "domain", "connections", "bandwidth", "pool", "cpu", "docs", "show-ip"};
+constexpr std::array<std::string_view, 3> kRequiredColumns = {"user", "path", "domain"};
+
+// A file of sites that cannot be used at all; nothing was created.
+class BulkFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Whether `text` is a whole number from `lowest` to `highest`.
+bool isWholeNumber(const std::string& text, int64_t lowest, int64_t highest) {
+    size_t start = text.starts_with('-') ? 1 : 0;
+    if (text.size() == start || text.size() > start + 10) return false;
+    if (text.find_first_not_of("0123456789", start) != std::string::npos) return false;
+    int64_t value = std::stoll(text);
+    return value >= lowest && value <= highest;
+}
+
+// Applies one line's values over `options`; returns what is wrong with the
+// line, or nothing when the site can be created from it.
+std::optional<std::string> applyLine(const std::vector<std::string>& header,
+                                     const CsvRecord& record, SiteOptions& options) {
+    if (record.fields.size() != header.size()) {
+        return std::to_string(record.fields.size()) + " fields where the header names " +
+               std::to_string(header.size());
+    }
+    for (size_t i = 0; i < header.size(); ++i) {
+        std::string value(automation::trimBlanks(record.fields[i]));
+        const auto& column = header[i];
+        bool required = std::find(kRequiredColumns.begin(), kRequiredColumns.end(), column) !=
+                        kRequiredColumns.end();
+        if (value.empty()) {
+            if (required) return "the " + column + " is missing";
+            continue;
+        }
+        if (column == "user") options.user = value;
+        if (column == "path") options.path = value;
+        if (column == "domain") options.domain = value;
+        if (column == "pool") options.pool = value;
+        if (column == "docs") options.docs = value;
+        if (column == "connections") {
+            if (!isWholeNumber(value, -1, 4294967294)) {
+                return "connections \"" + value + "\" is not a whole number from -1";
+            }
+            options.connections = value;
+        }
+        if (column == "bandwidth") {
+            if (value != "-1" && !isWholeNumber(value, 0, 1024)) {
+                return "bandwidth \"" + value + "\" is not -1 or a whole number from 0 to 1024";
+            }
+            options.bandwidth = value;
+        }
+        if (column == "cpu") {
+            if (!isWholeNumber(value, 0, 100)) {
+                return "cpu \"" + value + "\" is not a whole number from 0 to 100";
+            }
+            options.cpu = value;
+        }
+        if (column == "show-ip") {
+            auto flag = automation::toLowerAscii(value);
+            if (flag == "true" || flag == "yes" || flag == "1") {
+                options.showIp = true;
+            } else if (flag == "false" || flag == "no" || flag == "0") {
+                options.showIp = false;
+            } else {
+                return "show-ip \"" + value + "\" is not true, false, yes, no, 1 or 0";
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// The header's column names, in lower case; refuses unknown, repeated and
+// missing required columns.
+std::vector<std::string> readHeader(const CsvRecord& record) {
+    std::vector<std::string> header;
+    for (const auto& field : record.fields) {
+        auto name = automation::toLowerAscii(automation::trimBlanks(field));
+        if (std::find(kColumns.begin(), kColumns.end(), name) == kColumns.end()) {
+            std::string known;
+            for (auto column : kColumns) known += (known.empty() ? "" : ", ") + std::string(column);
+            throw BulkFileError("the header names an unknown column \"" + name +
+                                "\" (the columns are " + known + ")");
+        }
+        if (std::find(header.begin(), header.end(), name) != header.end()) {
+            throw BulkFileError("the header names the column " + name + " twice");
+        }
+        header.push_back(name);
+    }
+    for (auto column : kRequiredColumns) {
+        if (std::find(header.begin(), header.end(), column) == header.end()) {
+            throw BulkFileError("the header has no column " + std::string(column));
+        }
+    }
+    return header;
+}
+
+// Creates a site for every line of a CSV file after its header, going on past
+// the lines that fail; prints one line per site and a summary. Returns the
+// exit code: 1 when a line failed or the file cannot be used.
+int createFromFile(Machine& machine, const SiteOptions& defaults, const std::string& file) {
+    std::ifstream in(platform::win32::toWide(file).c_str(), std::ios::binary);
+    if (!in) {
+        std::cerr << "tarnwick: cannot read " << file << std::endl;
+        return 1;
+    }
+    std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<CsvRecord> records;
+    std::vector<std::string> header;
+    try {
+        records = parseCsv(content);
+        if (records.empty()) throw BulkFileError("there is no header line");
+        header = readHeader(records.front());
+    } catch (const std::runtime_error& error) {
+        std::cerr << "tarnwick: " << file << ": " << error.what() << std::endl;
+        return 1;
+    }
+
+    using Clock = std::chrono::steady_clock;
+    auto started = Clock::now();
+    auto reported = started;
+    size_t lines = records.size() - 1, created = 0, failed = 0;
+    for (size_t i = 1; i < records.size(); ++i) {
+        const auto& record = records[i];
+        SiteOptions options = defaults;
+        Creation outcome;
+        if (auto problem = applyLine(header, record, options)) {
+            outcome.text = *problem;
+        } else if (options.showIp && options.localAddress.empty()) {
+            outcome.text = "show-ip needs the server's address: give --ip";
+        } else {
+            outcome = createSite(machine, options);
+        }
+        ++(outcome.created ? created : failed);
+        std::cout << "line " << record.line << ": " << outcome.text << std::endl;
+        auto now = Clock::now();
+        if (now - started >= std::chrono::seconds(1) && now - reported >= std::chrono::seconds(1)) {
+            std::cerr << "tarnwick: " << i << " of " << lines << " lines done" << std::endl;
+            reported = now;
+        }
+    }
+    std::cout << created << " created, " << failed << " failed" << std::endl;
+    return failed == 0 ? 0 : 1;
+}
+
+// Whether the user runs with the rights of the local Administrators group.
+bool isAdministrator() {
+    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+        return false;
+    }
+    std::unique_ptr<void, decltype(&FreeSid)> owned(administrators, &FreeSid);
+    BOOL member = FALSE;
+    return CheckTokenMembership(nullptr, administrators, &member) && member;
+}
+
+// A command line the program refuses; exit code 64.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The user lacks administrator rights; exit code 2.
+class NotAdministrator : public std::runtime_error {
+public:
+    NotAdministrator()
+        : std::runtime_error(
+              "the site commands need administrator rights: run tarnwick.exe from an "
+              "administrator's command prompt") {}
+};
+
+void addCommands(CLI::App& app, Machine& machine, int& exitCode) {
+    auto* site = app.add_subcommand("site", "Manage the hosted sites of this server's IIS");
+    site->require_subcommand(1);
+    auto options = std::make_shared<SiteOptions>();
+    auto* m = &machine;
+    // Every site command works on the metabase, the accounts and the folders:
+    // without administrator rights it is refused before it reads anything.
+    site->parse_complete_callback([m] {
+        if (m->settings.assumeNotAdministrator || !isAdministrator()) throw NotAdministrator();
+    });
+
+    auto asJson = std::make_shared<bool>(false);
+    auto* list = site->add_subcommand("list", "List the web sites with their bindings and state");
+    list->add_flag("--json", *asJson,
+                   "Print {\"sites\": [...]}: every site's number, description, state, "
+                   "bindings, folder, anonymous user, pool, limits and default documents");
+    list->callback([m, asJson] {
+        auto rows = readSites(*m);
+        if (!*asJson) return printTable(rows);
+        Document sites = Document::array();
+        for (const auto& row : rows) sites.push_back(siteJson(row));
+        printJson({{"sites", sites}});
+    });
+
+    auto* show = site->add_subcommand("show", "Show one web site");
+    show->add_option("site", options->siteNumber, "Site number")->required();
+    show->add_flag("--json", *asJson,
+                   "Print the site as one JSON object, as in `site list --json`");
+    show->callback([m, options, asJson, &exitCode] {
+        for (const auto& row : readSites(*m)) {
+            if (row.number != options->siteNumber) continue;
+            if (*asJson) return printJson(siteJson(row));
+            return printSite(row);
+        }
+        std::cerr << "tarnwick: there is no site " << options->siteNumber << std::endl;
+        exitCode = 1;
+    });
+
+    // The server's address for --show-ip, and the master control site.
+    auto addPage = [&](CLI::App* command, bool bindsAddress) {
+        if (bindsAddress) {
+            command->add_flag("--show-ip", options->showIp,
+                              "Bind to the server's address (--ip) as well as the host name");
+            command->add_option("--ip", options->localAddress,
+                                "The server's address that --show-ip binds (LOCAL_ADDR)");
+        }
+        command->add_option("--master-site", options->masterSite,
+                            "Folder of the master control site (holds Template); found from "
+                            "the metabase when not given");
+    };
+    // The folder of the master control site, given or found; refused when
+    // neither. An --show-ip without --ip is refused too.
+    auto prepare = [m, options] {
+        if (options->showIp && options->localAddress.empty()) {
+            throw UsageError("--show-ip needs the server's address: give --ip");
+        }
+        if (options->masterSite.empty()) options->masterSite = findMasterSite(*m);
+        if (options->masterSite.empty()) {
+            throw UsageError(
+                "the master control site is not found (no site's folder holds Template): "
+                "give --master-site");
+        }
+    };
+
+    auto* create =
+        site->add_subcommand("create", "Create a hosted site with its account and folder");
+    auto* user =
+        create->add_option("--user", options->user,
+                           "Customer's user name (account Tarn_<user>); required without --from");
+    auto* path = create->add_option("--path", options->path,
+                                    "Site folder, e.g. D:\\Web\\bob; required without --from");
+    auto* domain =
+        create->add_option("--domain", options->domain,
+                           "Host name; www.<domain> is bound too; required without --from");
+    auto* connections =
+        create->add_option("--connections", options->connections, "Connection limit, -1 for none")
+            ->capture_default_str();
+    auto* bandwidth =
+        create->add_option("--bandwidth", options->bandwidth, "KB/s from 0 to 1024, -1 for none")
+            ->capture_default_str();
+    auto* pool = create->add_option("--pool", options->pool,
+                                    "Application pool (IIS 6); default Tarn_<user>");
+    auto* cpu = create->add_option("--cpu", options->cpu, "CPU limit in percent (IIS 5)")
+                    ->capture_default_str();
+    auto* documents =
+        create->add_option("--docs", options->docs, "Default documents, comma separated")
+            ->capture_default_str();
+    auto from = std::make_shared<std::string>();
+    create
+        ->add_option("--from", *from,
+                     "Create one site per line of this CSV file; its header names the columns "
+                     "user, path, domain, connections, bandwidth, pool, cpu, docs, show-ip")
+        ->excludes(user)
+        ->excludes(path)
+        ->excludes(domain)
+        ->excludes(connections)
+        ->excludes(bandwidth)
+        ->excludes(pool)
+        ->excludes(cpu)
+        ->excludes(documents);
+    addPage(create, true);
+    create->callback([m, options, from, user, path, domain, prepare, &exitCode] {
+        if (from->empty()) {
+            for (auto* option : {user, path, domain}) {
+                if (option->count() == 0) throw CLI::RequiredError(option->get_name());
+            }
+        }
+        prepare();
+        if (!from->empty()) {
+            exitCode = createFromFile(*m, *options, *from);
+            return;
+        }
+        auto creation = createSite(*m, *options);
+        if (creation.created) {
+            std::cout << creation.text << std::endl;
+        } else {
+            std::cerr << "tarnwick: " << creation.text << std::endl;
+            exitCode = 1;
+        }
+    });
+
+    auto* modify =
+        site->add_subcommand("modify", "Change a site's host name, limits and documents");
+    modify->add_option("site", options->siteNumber, "Site number")->required();
+    modify->add_option("--domain", options->domain, "New host name")->required();
+    modify
+        ->add_option("--user", options->user, "The site's user name (recognises its own bindings)")
+        ->required();
+    modify->add_option("--connections", options->connections, "Connection limit, -1 for none")
+        ->capture_default_str();
+    modify->add_option("--bandwidth", options->bandwidth, "KB/s from 0 to 1024, -1 for none")
+        ->capture_default_str();
+    modify->add_option("--docs", options->docs, "Default documents, comma separated")
+        ->capture_default_str();
+    addPage(modify, true);
+    modify->callback([m, options, prepare, &exitCode] {
+        prepare();
+        exitCode = runCommand(*m, *options, [&](component::Control& control) {
+            return Variant(control.ModifySite(
+                numberOrText(options->siteNumber), Variant(options->domain),
+                numberOrText(options->bandwidth), numberOrText(options->connections),
+                Variant(options->docs), Variant(options->user)));
+        });
+        if (exitCode == 0) std::cout << "Changed site " << options->siteNumber << std::endl;
+    });
+
+    for (const char* verb : {"start", "stop"}) {
+        bool start = std::string(verb) == "start";
+        auto* command = site->add_subcommand(verb, start ? "Start a site" : "Stop a site");
+        command->add_option("site", options->siteNumber, "Site number")->required();
+        command->callback([m, options, &exitCode, start] {
+            exitCode = runCommand(*m, *options, [&](component::Control& control) {
+                return Variant(
+                    control.SiteStatus(numberOrText(options->siteNumber), Variant(start)));
+            });
+            if (exitCode == 0) {
+                std::cout << (start ? "Started" : "Stopped") << " site " << options->siteNumber
+                          << std::endl;
+            }
+        });
+    }
+
+    auto* docs = site->add_subcommand("docs", "Set a site's default documents");
+    docs->add_option("site", options->siteNumber, "Site number")->required();
+    docs->add_option("documents", options->docs, "Default documents, comma separated")->required();
+    docs->callback([m, options, &exitCode] {
+        auto outcome = runOperation(*m, *options, [&](component::Control& control) {
+            Variant number = numberOrText(options->siteNumber);
+            Variant documentList(options->docs);
+            return Variant(control.DefaultDoc(number, documentList));
+        });
+        if (outcome.failed()) {
+            std::cerr << "tarnwick: " << outcome.message << std::endl;
+            exitCode = 1;
+        } else if (!automation::toBoolean(outcome.result)) {
+            std::cerr << "tarnwick: the default documents of site " << options->siteNumber
+                      << " were not stored" << std::endl;
+            exitCode = 1;
+        } else {
+            std::cout << "Site " << options->siteNumber << " serves " << options->docs << std::endl;
+        }
+    });
+
+    auto* remove = site->add_subcommand("delete", "Delete a site, its account and its folder");
+    remove->add_option("site", options->siteNumber, "Site number")->required();
+    remove->add_option("--path", options->path, "The site's folder, removed with its content")
+        ->required();
+    addPage(remove, false);
+    remove->callback([m, options, prepare, &exitCode] {
+        prepare();
+        exitCode = runCommand(*m, *options, [&](component::Control& control) {
+            return Variant(
+                control.DeleteSite(numberOrText(options->siteNumber), Variant(options->path)));
+        });
+        if (exitCode == 0) std::cout << "Deleted site " << options->siteNumber << std::endl;
+    });
+}
+
+}  // namespace
+
+int runSiteProgram(const std::vector<std::string>& args, const ProgramSettings& settings) {
+    CLI::App app("tarnwick: the hosted sites of this server, through Tarnwick's Control");
+    app.require_subcommand(1);
+    Machine machine;
+    machine.settings = settings;
+    int exitCode = 0;
+    addCommands(app, machine, exitCode);
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        int code = app.exit(error);
+        return code == static_cast<int>(CLI::ExitCodes::Success) ? code : kUsageError;
+    } catch (const NotAdministrator& error) {
+        std::cerr << "tarnwick: " << error.what() << std::endl;
+        return kNotAdministrator;
+    } catch (const UsageError& error) {
+        std::cerr << "tarnwick: " << error.what() << std::endl;
+        return kUsageError;
+    } catch (const automation::AutomationError& error) {
+        std::cerr << "tarnwick: " << error.description() << std::endl;
+        return 1;
+    } catch (const std::exception& error) {
+        std::cerr << "tarnwick: " << error.what() << std::endl;
+        return 1;
+    }
+    return exitCode;
+}
+
+}  // namespace tarnwick::cli::win32
