@@ -15,7 +15,8 @@
 #include <optional>
 
 #include "automation/text.h"
-#include "cli/csv.h"
+#include "cli/bulk_create.h"
+#include "cli/site_listing.h"
 #include "component/control.h"
 #include "component/error_page.h"
 #include "component/site_rules.h"
@@ -28,8 +29,6 @@
 namespace tarnwick::cli::win32 {
 
 using automation::Variant;
-// What the listing prints as JSON: members in the order they were written.
-using Document = nlohmann::ordered_json;
 using platform::win32::ComPtr;
 
 namespace {
@@ -38,21 +37,6 @@ constexpr int kUsageError = 64;  // EX_USAGE
 constexpr int kNotAdministrator = 2;
 // The metabase of this computer, whatever its name.
 constexpr std::string_view kWebService = "IIS://localhost/W3SVC";
-
-struct SiteOptions {
-    std::string user;
-    std::string path;
-    std::string domain;
-    std::string connections = "-1";
-    std::string bandwidth = "-1";
-    std::string pool;
-    std::string cpu = "100";
-    std::string docs = "index.htm,index.html,index.asp,default.htm,default.asp";
-    bool showIp = false;
-    std::string localAddress;
-    std::string siteNumber;
-    std::string masterSite;
-};
 
 // The page objects of a console run: the response is kept to be read after
 // the operation, the session and application live as long as the run.
@@ -200,100 +184,15 @@ private:
     std::optional<std::string> system_;
 };
 
-std::string text(automation::Dispatch& object, std::string_view property) {
-    try {
-        auto value = object.get(property);
-        if (value.type() == automation::VarType::Array) {
-            std::string joined;
-            for (const auto& item : value.array()) {
-                joined += (joined.empty() ? "" : " ") + automation::concatText(item);
-            }
-            return joined;
-        }
-        return automation::concatText(value);
-    } catch (const automation::AutomationError&) {
-        return "";
-    }
-}
-
-// Every entry of a property as text: an array's items, or the one value.
-std::vector<std::string> texts(automation::Dispatch& object, std::string_view property) {
-    std::vector<std::string> entries;
-    try {
-        auto value = object.get(property);
-        if (value.type() == automation::VarType::Array) {
-            for (const auto& item : value.array()) entries.push_back(automation::concatText(item));
-        } else if (!value.isEmpty() && !value.isNull()) {
-            entries.push_back(automation::concatText(value));
-        }
-    } catch (const automation::AutomationError&) {
-    }
-    return entries;
-}
-
-// A limit as the site commands take it: -1 for none (the metabase's
-// 4294967295), else the value divided by `unit`; null when it cannot be read.
-Document limit(automation::Dispatch& object, std::string_view property, double unit) {
-    try {
-        auto value = object.get(property);
-        if (!value.isNumeric()) return nullptr;
-        // The metabase's DWORDs may come back as signed Longs.
-        double number = automation::toNumber(value);
-        if (number < 0) number += component::kUnlimited + 1;
-        if (number == component::kUnlimited) return -1;
-        double scaled = number / unit;
-        if (scaled == static_cast<double>(static_cast<int64_t>(scaled))) {
-            return static_cast<int64_t>(scaled);
-        }
-        return scaled;
-    } catch (const automation::AutomationError&) {
-        return nullptr;
-    }
-}
-
-struct SiteRow {
-    std::string number, description, bindings, state, folder, anonymous, pool;
-    std::vector<std::string> bindingList, documents;
-    Document connections, bandwidth;
-};
-
-std::vector<SiteRow> readSites(Machine& machine) {
-    auto service = machine.bind(std::string(kWebService));
-    std::vector<SiteRow> rows;
-    for (const auto& child : toolkit::childrenOf(*service)) {
-        if (text(*child, "Class") != "IIsWebServer") continue;
-        SiteRow row;
-        row.number = text(*child, "Name");
-        row.description = text(*child, "ServerComment");
-        row.bindings = text(*child, "ServerBindings");
-        row.bindingList = texts(*child, "ServerBindings");
-        auto state = text(*child, "ServerState");
-        row.state = state == "2" ? "started" : state == "4" ? "stopped" : state;
-        row.anonymous = text(*child, "AnonymousUserName");
-        row.connections = limit(*child, "MaxConnections", 1);
-        row.bandwidth = limit(*child, "MaxBandwidth", 1024);
-        try {
-            auto root = machine.bind(std::string(kWebService) + "/" + row.number + "/ROOT");
-            row.folder = text(*root, "Path");
-            row.pool = text(*root, "AppPoolId");
-            for (const auto& name : automation::split(text(*root, "DefaultDoc"), ",")) {
-                auto trimmed = automation::trimBlanks(name);
-                if (!trimmed.empty()) row.documents.emplace_back(trimmed);
-            }
-        } catch (const automation::AutomationError&) {
-        }
-        rows.push_back(std::move(row));
-    }
-    std::sort(rows.begin(), rows.end(), [](const SiteRow& a, const SiteRow& b) {
-        return std::stoll("0" + a.number) < std::stoll("0" + b.number);
-    });
-    return rows;
+// The sites of this server's web service.
+std::vector<SiteRow> sitesOf(Machine& machine) {
+    return readSites(*machine.services.directory, std::string(kWebService));
 }
 
 // The master control site's folder: the lowest-numbered site whose root
 // folder holds the Template folder that new sites are seeded from.
 std::string findMasterSite(Machine& machine) {
-    for (const auto& row : readSites(machine)) {
+    for (const auto& row : sitesOf(machine)) {
         if (row.folder.empty()) continue;
         auto attributes =
             GetFileAttributesW(platform::win32::toWide(row.folder + "\\Template").c_str());
@@ -302,65 +201,6 @@ std::string findMasterSite(Machine& machine) {
         }
     }
     return "";
-}
-
-// One site as JSON, its members in the order of the text form; a text or a
-// limit that is not set is null.
-Document siteJson(const SiteRow& row) {
-    auto orNull = [](const std::string& value) {
-        return value.empty() ? Document() : Document(value);
-    };
-    Document number = row.number;
-    if (auto parsed = automation::parseNumber(row.number);
-        parsed && !row.number.empty() &&
-        row.number.find_first_not_of("0123456789") == std::string::npos) {
-        number = static_cast<int64_t>(*parsed);
-    }
-    return {{"number", number},
-            {"description", orNull(row.description)},
-            {"state", orNull(row.state)},
-            {"bindings", row.bindingList},
-            {"folder", orNull(row.folder)},
-            {"anonymous_user", orNull(row.anonymous)},
-            {"pool", orNull(row.pool)},
-            {"limits", {{"connections", row.connections}, {"bandwidth", row.bandwidth}}},
-            {"default_documents", row.documents}};
-}
-
-void printJson(const Document& document) {
-    std::cout << document.dump(2, ' ', false, Document::error_handler_t::replace) << std::endl;
-}
-
-void printTable(const std::vector<SiteRow>& rows) {
-    std::vector<std::array<std::string, 7>> lines = {
-        {"SITE", "DESCRIPTION", "STATE", "BINDINGS", "FOLDER", "ANONYMOUS USER", "POOL"}};
-    for (const auto& row : rows) {
-        lines.push_back({row.number, row.description, row.state, row.bindings, row.folder,
-                         row.anonymous, row.pool});
-    }
-    std::array<size_t, 7> widths{};
-    for (const auto& line : lines) {
-        for (size_t i = 0; i < line.size(); ++i) widths[i] = std::max(widths[i], line[i].size());
-    }
-    for (const auto& line : lines) {
-        std::string out;
-        for (size_t i = 0; i < line.size(); ++i) {
-            out += line[i];
-            if (i + 1 < line.size()) out += std::string(widths[i] - line[i].size() + 2, ' ');
-        }
-        while (!out.empty() && out.back() == ' ') out.pop_back();
-        std::cout << out << "\n";
-    }
-}
-
-void printSite(const SiteRow& row) {
-    std::cout << "Site:           " << row.number << "\n"
-              << "Description:    " << row.description << "\n"
-              << "State:          " << row.state << "\n"
-              << "Bindings:       " << row.bindings << "\n"
-              << "Folder:         " << row.folder << "\n"
-              << "Anonymous user: " << row.anonymous << "\n"
-              << "Pool:           " << row.pool << "\n";
 }
 
 // The outcome of one operation: its result, or the message of the error page
@@ -417,13 +257,6 @@ Variant numberOrText(const std::string& value) {
     return Variant(value);
 }
 
-// Creates one site; `text` is the line to print: "Created site N for D,
-// started" or the message of the failure.
-struct Creation {
-    bool created = false;
-    std::string text;
-};
-
 Creation createSite(Machine& machine, const SiteOptions& options) {
     Variant pool = machine.system() == "2003"
                        ? Variant(options.pool.empty() ? "Tarn_" + options.user : options.pool)
@@ -443,108 +276,8 @@ Creation createSite(Machine& machine, const SiteOptions& options) {
                       (value.ends_with(":True") ? ", started" : ", not started")};
 }
 
-// The columns a bulk creation file may name, as the options of `site create`.
-constexpr std::array<std::string_view, 9> kColumns = {
-    "user", "path", "domain", "connections", "bandwidth", "pool", "cpu", "docs", "show-ip"};
-constexpr std::array<std::string_view, 3> kRequiredColumns = {"user", "path", "domain"};
-
-// A file of sites that cannot be used at all; nothing was created.
-class BulkFileError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// Whether `text` is a whole number from `lowest` to `highest`.
-bool isWholeNumber(const std::string& text, int64_t lowest, int64_t highest) {
-    size_t start = text.starts_with('-') ? 1 : 0;
-    if (text.size() == start || text.size() > start + 10) return false;
-    if (text.find_first_not_of("0123456789", start) != std::string::npos) return false;
-    int64_t value = std::stoll(text);
-    return value >= lowest && value <= highest;
-}
-
-// Applies one line's values over `options`; returns what is wrong with the
-// line, or nothing when the site can be created from it.
-std::optional<std::string> applyLine(const std::vector<std::string>& header,
-                                     const CsvRecord& record, SiteOptions& options) {
-    if (record.fields.size() != header.size()) {
-        return std::to_string(record.fields.size()) + " fields where the header names " +
-               std::to_string(header.size());
-    }
-    for (size_t i = 0; i < header.size(); ++i) {
-        std::string value(automation::trimBlanks(record.fields[i]));
-        const auto& column = header[i];
-        bool required = std::find(kRequiredColumns.begin(), kRequiredColumns.end(), column) !=
-                        kRequiredColumns.end();
-        if (value.empty()) {
-            if (required) return "the " + column + " is missing";
-            continue;
-        }
-        if (column == "user") options.user = value;
-        if (column == "path") options.path = value;
-        if (column == "domain") options.domain = value;
-        if (column == "pool") options.pool = value;
-        if (column == "docs") options.docs = value;
-        if (column == "connections") {
-            if (!isWholeNumber(value, -1, 4294967294)) {
-                return "connections \"" + value + "\" is not a whole number from -1";
-            }
-            options.connections = value;
-        }
-        if (column == "bandwidth") {
-            if (value != "-1" && !isWholeNumber(value, 0, 1024)) {
-                return "bandwidth \"" + value + "\" is not -1 or a whole number from 0 to 1024";
-            }
-            options.bandwidth = value;
-        }
-        if (column == "cpu") {
-            if (!isWholeNumber(value, 0, 100)) {
-                return "cpu \"" + value + "\" is not a whole number from 0 to 100";
-            }
-            options.cpu = value;
-        }
-        if (column == "show-ip") {
-            auto flag = automation::toLowerAscii(value);
-            if (flag == "true" || flag == "yes" || flag == "1") {
-                options.showIp = true;
-            } else if (flag == "false" || flag == "no" || flag == "0") {
-                options.showIp = false;
-            } else {
-                return "show-ip \"" + value + "\" is not true, false, yes, no, 1 or 0";
-            }
-        }
-    }
-    return std::nullopt;
-}
-
-// The header's column names, in lower case; refuses unknown, repeated and
-// missing required columns.
-std::vector<std::string> readHeader(const CsvRecord& record) {
-    std::vector<std::string> header;
-    for (const auto& field : record.fields) {
-        auto name = automation::toLowerAscii(automation::trimBlanks(field));
-        if (std::find(kColumns.begin(), kColumns.end(), name) == kColumns.end()) {
-            std::string known;
-            for (auto column : kColumns) known += (known.empty() ? "" : ", ") + std::string(column);
-            throw BulkFileError("the header names an unknown column \"" + name +
-                                "\" (the columns are " + known + ")");
-        }
-        if (std::find(header.begin(), header.end(), name) != header.end()) {
-            throw BulkFileError("the header names the column " + name + " twice");
-        }
-        header.push_back(name);
-    }
-    for (auto column : kRequiredColumns) {
-        if (std::find(header.begin(), header.end(), column) == header.end()) {
-            throw BulkFileError("the header has no column " + std::string(column));
-        }
-    }
-    return header;
-}
-
-// Creates a site for every line of a CSV file after its header, going on past
-// the lines that fail; prints one line per site and a summary. Returns the
-// exit code: 1 when a line failed or the file cannot be used.
+// Creates a site for every line of a CSV file; see createFromCsv. A line
+// that asks for --show-ip needs the address given with --ip.
 int createFromFile(Machine& machine, const SiteOptions& defaults, const std::string& file) {
     std::ifstream in(platform::win32::toWide(file).c_str(), std::ios::binary);
     if (!in) {
@@ -552,42 +285,12 @@ int createFromFile(Machine& machine, const SiteOptions& defaults, const std::str
         return 1;
     }
     std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    std::vector<CsvRecord> records;
-    std::vector<std::string> header;
-    try {
-        records = parseCsv(content);
-        if (records.empty()) throw BulkFileError("there is no header line");
-        header = readHeader(records.front());
-    } catch (const std::runtime_error& error) {
-        std::cerr << "tarnwick: " << file << ": " << error.what() << std::endl;
-        return 1;
-    }
-
-    using Clock = std::chrono::steady_clock;
-    auto started = Clock::now();
-    auto reported = started;
-    size_t lines = records.size() - 1, created = 0, failed = 0;
-    for (size_t i = 1; i < records.size(); ++i) {
-        const auto& record = records[i];
-        SiteOptions options = defaults;
-        Creation outcome;
-        if (auto problem = applyLine(header, record, options)) {
-            outcome.text = *problem;
-        } else if (options.showIp && options.localAddress.empty()) {
-            outcome.text = "show-ip needs the server's address: give --ip";
-        } else {
-            outcome = createSite(machine, options);
+    return createFromCsv(file, content, defaults, [&](const SiteOptions& options) {
+        if (options.showIp && options.localAddress.empty()) {
+            return Creation{false, "show-ip needs the server's address: give --ip"};
         }
-        ++(outcome.created ? created : failed);
-        std::cout << "line " << record.line << ": " << outcome.text << std::endl;
-        auto now = Clock::now();
-        if (now - started >= std::chrono::seconds(1) && now - reported >= std::chrono::seconds(1)) {
-            std::cerr << "tarnwick: " << i << " of " << lines << " lines done" << std::endl;
-            reported = now;
-        }
-    }
-    std::cout << created << " created, " << failed << " failed" << std::endl;
-    return failed == 0 ? 0 : 1;
+        return createSite(machine, options);
+    });
 }
 
 // Whether the user runs with the rights of the local Administrators group.
@@ -635,7 +338,7 @@ void addCommands(CLI::App& app, Machine& machine, int& exitCode) {
                    "Print {\"sites\": [...]}: every site's number, description, state, "
                    "bindings, folder, anonymous user, pool, limits and default documents");
     list->callback([m, asJson] {
-        auto rows = readSites(*m);
+        auto rows = sitesOf(*m);
         if (!*asJson) return printTable(rows);
         Document sites = Document::array();
         for (const auto& row : rows) sites.push_back(siteJson(row));
@@ -647,7 +350,7 @@ void addCommands(CLI::App& app, Machine& machine, int& exitCode) {
     show->add_flag("--json", *asJson,
                    "Print the site as one JSON object, as in `site list --json`");
     show->callback([m, options, asJson, &exitCode] {
-        for (const auto& row : readSites(*m)) {
+        for (const auto& row : sitesOf(*m)) {
             if (row.number != options->siteNumber) continue;
             if (*asJson) return printJson(siteJson(row));
             return printSite(row);
