@@ -14,6 +14,7 @@
 #include "cli/bulk_create.h"
 #include "cli/page_runner.h"
 #include "cli/site_listing.h"
+#include "cli/site_options.h"
 #include "component/error_page.h"
 #include "component/site_rules.h"
 #include "platform/embedded/embedded_platform.h"
@@ -173,49 +174,15 @@ void addSiteCommands(CLI::App& app, std::function<std::filesystem::path()> folde
 
     auto* create =
         site->add_subcommand("create", "Create a hosted site with its account and folder");
-    auto* user =
-        create->add_option("--user", options->user,
-                           "Customer's user name (account Tarn_<user>); required without --from");
-    auto* path = create->add_option("--path", options->path,
-                                    "Site folder, e.g. D:\\Web\\bob; required without --from");
-    auto* domain =
-        create->add_option("--domain", options->domain,
-                           "Host name; www.<domain> is bound too; required without --from");
-    auto* connections =
-        create->add_option("--connections", options->connections, "Connection limit, -1 for none")
-            ->capture_default_str();
-    auto* bandwidth =
-        create->add_option("--bandwidth", options->bandwidth, "KB/s from 0 to 1024, -1 for none")
-            ->capture_default_str();
-    auto* pool = create->add_option("--pool", options->pool,
-                                    "Application pool (IIS 6); default Tarn_<user>");
-    auto* cpu = create->add_option("--cpu", options->cpu, "CPU limit in percent (IIS 5)")
-                    ->capture_default_str();
-    auto* documents =
-        create->add_option("--docs", options->docs, "Default documents, comma separated")
-            ->capture_default_str();
-    auto from = std::make_shared<std::string>();
-    create
-        ->add_option("--from", *from,
-                     "Create one site per line of this CSV file; its header names the columns "
-                     "user, path, domain, connections, bandwidth, pool, cpu, docs, show-ip")
-        ->excludes(user)
-        ->excludes(path)
-        ->excludes(domain)
-        ->excludes(connections)
-        ->excludes(bandwidth)
-        ->excludes(pool)
-        ->excludes(cpu)
-        ->excludes(documents);
+    const auto createOptions = addCreateOptions(*create, *options);
     addLook(create);
-    create->callback([open, options, from, user, path, domain, &exitCode] {
+    create->callback([open, options, createOptions, &exitCode] {
+        const auto& from = createOptions.from;
         if (!from->empty()) {
             exitCode = createFromFile(*open(), *options, *from);
             return;
         }
-        for (auto* option : {user, path, domain}) {
-            if (option->count() == 0) throw CLI::RequiredError(option->get_name());
-        }
+        createOptions.requireSiteOptions();
         auto creation = createSite(*open(), *options);
         if (creation.created) {
             std::cout << creation.text << "\n";
@@ -227,17 +194,7 @@ void addSiteCommands(CLI::App& app, std::function<std::filesystem::path()> folde
 
     auto* modify =
         site->add_subcommand("modify", "Change a site's host name, limits and documents");
-    modify->add_option("site", options->siteNumber, "Site number")->required();
-    modify->add_option("--domain", options->domain, "New host name")->required();
-    modify
-        ->add_option("--user", options->user, "The site's user name (recognises its own bindings)")
-        ->required();
-    modify->add_option("--connections", options->connections, "Connection limit, -1 for none")
-        ->capture_default_str();
-    modify->add_option("--bandwidth", options->bandwidth, "KB/s from 0 to 1024, -1 for none")
-        ->capture_default_str();
-    modify->add_option("--docs", options->docs, "Default documents, comma separated")
-        ->capture_default_str();
+    addModifyOptions(*modify, *options);
     addLook(modify);
     modify->callback([open, options, &exitCode] {
         auto platform = open();
