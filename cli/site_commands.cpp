@@ -136,32 +136,8 @@ void addSiteCommands(CLI::App& app, std::function<std::filesystem::path()> folde
     options->localAddress = "127.0.0.1";
     auto open = [folder] { return embedded::EmbeddedPlatform::open(folder()); };
 
-    auto asJson = std::make_shared<bool>(false);
-    auto* list = site->add_subcommand("list", "List the web sites with their bindings and state");
-    list->add_flag("--json", *asJson,
-                   "Print {\"sites\": [...]}: every site's number, description, state, "
-                   "bindings, folder, anonymous user, pool, limits and default documents");
-    list->callback([open, asJson] {
-        auto rows = sitesOf(*open());
-        if (!*asJson) return printTable(rows);
-        Document sites = Document::array();
-        for (const auto& row : rows) sites.push_back(siteJson(row));
-        printJson({{"sites", sites}});
-    });
-
-    auto* show = site->add_subcommand("show", "Show one web site");
-    show->add_option("site", options->siteNumber, "Site number")->required();
-    show->add_flag("--json", *asJson,
-                   "Print the site as one JSON object, as in `site list --json`");
-    show->callback([open, options, asJson, &exitCode] {
-        for (const auto& row : sitesOf(*open())) {
-            if (row.number != options->siteNumber) continue;
-            if (*asJson) return printJson(siteJson(row));
-            return printSite(row);
-        }
-        std::cerr << "tarnwick: there is no site " << options->siteNumber << "\n";
-        exitCode = 1;
-    });
+    addListingCommands(
+        *site, options, [open] { return sitesOf(*open()); }, exitCode);
 
     auto addLook = [&](CLI::App* command) {
         command->add_flag("--show-ip", options->showIp,

@@ -1,5 +1,7 @@
 #include "cli/site_options.h"
 
+#include <iostream>
+
 namespace tarnwick::cli {
 
 void CreateOptions::requireSiteOptions() const {
@@ -57,6 +59,36 @@ void addModifyOptions(CLI::App& modify, SiteOptions& options) {
         ->capture_default_str();
     modify.add_option("--docs", options.docs, "Default documents, comma separated")
         ->capture_default_str();
+}
+
+void addListingCommands(CLI::App& site, const std::shared_ptr<SiteOptions>& options,
+                        std::function<std::vector<SiteRow>()> sites, int& exitCode) {
+    auto asJson = std::make_shared<bool>(false);
+    auto* list = site.add_subcommand("list", "List the web sites with their bindings and state");
+    list->add_flag("--json", *asJson,
+                   "Print {\"sites\": [...]}: every site's number, description, state, "
+                   "bindings, folder, anonymous user, pool, limits and default documents");
+    list->callback([sites, asJson] {
+        auto rows = sites();
+        if (!*asJson) return printTable(rows);
+        Document all = Document::array();
+        for (const auto& row : rows) all.push_back(siteJson(row));
+        printJson({{"sites", all}});
+    });
+
+    auto* show = site.add_subcommand("show", "Show one web site");
+    show->add_option("site", options->siteNumber, "Site number")->required();
+    show->add_flag("--json", *asJson,
+                   "Print the site as one JSON object, as in `site list --json`");
+    show->callback([sites, options, asJson, &exitCode] {
+        for (const auto& row : sites()) {
+            if (row.number != options->siteNumber) continue;
+            if (*asJson) return printJson(siteJson(row));
+            return printSite(row);
+        }
+        std::cerr << "tarnwick: there is no site " << options->siteNumber << std::endl;
+        exitCode = 1;
+    });
 }
 
 }  // namespace tarnwick::cli

@@ -333,32 +333,8 @@ void addCommands(CLI::App& app, Machine& machine, int& exitCode) {
         if (m->settings.assumeNotAdministrator || !isAdministrator()) throw NotAdministrator();
     });
 
-    auto asJson = std::make_shared<bool>(false);
-    auto* list = site->add_subcommand("list", "List the web sites with their bindings and state");
-    list->add_flag("--json", *asJson,
-                   "Print {\"sites\": [...]}: every site's number, description, state, "
-                   "bindings, folder, anonymous user, pool, limits and default documents");
-    list->callback([m, asJson] {
-        auto rows = sitesOf(*m);
-        if (!*asJson) return printTable(rows);
-        Document sites = Document::array();
-        for (const auto& row : rows) sites.push_back(siteJson(row));
-        printJson({{"sites", sites}});
-    });
-
-    auto* show = site->add_subcommand("show", "Show one web site");
-    show->add_option("site", options->siteNumber, "Site number")->required();
-    show->add_flag("--json", *asJson,
-                   "Print the site as one JSON object, as in `site list --json`");
-    show->callback([m, options, asJson, &exitCode] {
-        for (const auto& row : sitesOf(*m)) {
-            if (row.number != options->siteNumber) continue;
-            if (*asJson) return printJson(siteJson(row));
-            return printSite(row);
-        }
-        std::cerr << "tarnwick: there is no site " << options->siteNumber << std::endl;
-        exitCode = 1;
-    });
+    addListingCommands(
+        *site, options, [m] { return sitesOf(*m); }, exitCode);
 
     // The server's address for --show-ip, and the master control site.
     auto addPage = [&](CLI::App* command, bool bindsAddress) {
