@@ -1,5 +1,6 @@
 #include "platform/embedded/metabase/sqlite_storage.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <unordered_map>
 
@@ -85,6 +86,38 @@ PropertyValue columnValue(const Store& store, const Statement& statement, int na
 }
 }  // namespace
 
+// A key's own properties in the copy, in the order of a PropertyMap, side by
+// side in one block: a key holds a handful, and a lookup reads one or two
+// cache lines where a map reads one allocation per step.
+struct SqliteMetabaseStorage::KeyProperties {
+    std::vector<std::pair<std::string, PropertyValue>> values;
+
+    KeyProperties() = default;
+    explicit KeyProperties(const PropertyMap& map) : values(map.begin(), map.end()) {}
+
+    // The value of `name` spelt exactly, else in another letter case.
+    const PropertyValue* find(std::string_view name) const {
+        for (const auto& [stored, value] : values) {
+            if (stored == name) return &value;
+        }
+        for (const auto& [stored, value] : values) {
+            if (automation::equalsIgnoreCase(stored, name)) return &value;
+        }
+        return nullptr;
+    }
+    // Stores `value` as `name`, in place of the value under any letter case.
+    void assign(const std::string& name, const PropertyValue& value) {
+        std::erase_if(values, [&](const auto& entry) {
+            return automation::equalsIgnoreCase(entry.first, name);
+        });
+        auto at = std::lower_bound(
+            values.begin(), values.end(), name,
+            [](const auto& entry, const std::string& key) { return entry.first < key; });
+        values.emplace(at, name, value);
+    }
+    PropertyMap map() const { return PropertyMap(values.begin(), values.end()); }
+};
+
 // This connection's copy of the keys and properties it has read, kept for one
 // generation of the connection and shared by every storage object on it. A
 // site operation reads every site's bindings, and the site-number search
@@ -92,15 +125,18 @@ PropertyValue columnValue(const Store& store, const Statement& statement, int na
 // Writes go to the store and then to the copy.
 struct SqliteMetabaseStorage::CopyEntry {
     KeyRecord key;
-    std::optional<PropertyMap> properties;  // absent until read
+    std::optional<KeyProperties> properties;  // absent until read
 };
 
 namespace {
 // Key paths compare ignoring the case of ASCII letters, and are looked up as
-// given, without a lower-case copy.
+// given, without a lower-case copy. The hash is declared without noexcept on
+// purpose: libstdc++ then keeps each entry's hash with it, so a lookup among
+// thousands of sites compares stored hashes instead of hashing every path it
+// passes in a bucket again.
 struct PathHash {
     using is_transparent = void;
-    size_t operator()(std::string_view path) const noexcept {
+    size_t operator()(std::string_view path) const {
         size_t hash = 14695981039346656037ull;  // FNV-1a
         for (char c : path) {
             hash ^= static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
@@ -124,33 +160,19 @@ struct SqliteMetabaseStorage::Copy {
     uint64_t generation = 0;
     ByPath<Entry> keys;
     // The children of each key whose children were listed, in creation
-    // order; each of them is in `keys`.
-    ByPath<std::vector<std::string>> children;
+    // order: entries of `keys` (whose nodes stay where they are while they
+    // are in it), so a walk over them looks up no path.
+    ByPath<std::vector<Entry*>> children;
+    // The entry found last: a key just bound is mostly read next, and a
+    // lookup among thousands of keys costs several cache misses.
+    Entry* last = nullptr;
 
     void clear() {
         keys.clear();
         children.clear();
+        last = nullptr;
     }
 };
-
-namespace {
-const PropertyValue* findProperty(const PropertyMap& properties, std::string_view name) {
-    if (auto exact = properties.find(name); exact != properties.end()) {
-        return &exact->second;
-    }
-    for (const auto& [stored, value] : properties) {
-        if (automation::equalsIgnoreCase(stored, name)) return &value;
-    }
-    return nullptr;
-}
-
-void assignProperty(PropertyMap& properties, const std::string& name, const PropertyValue& value) {
-    std::erase_if(properties, [&](const auto& entry) {
-        return automation::equalsIgnoreCase(entry.first, name);
-    });
-    properties.insert_or_assign(name, value);
-}
-}  // namespace
 
 SqliteMetabaseStorage::Copy& SqliteMetabaseStorage::copy() {
     auto generation = store_->db().generation();
@@ -163,7 +185,10 @@ SqliteMetabaseStorage::Copy& SqliteMetabaseStorage::copy() {
 
 SqliteMetabaseStorage::CopyEntry* SqliteMetabaseStorage::entry(std::string_view path) {
     auto& known = copy();
-    if (auto found = known.keys.find(path); found != known.keys.end()) return &found->second;
+    if (known.last && automation::equalsIgnoreCase(known.last->key.path, path)) return known.last;
+    if (auto found = known.keys.find(path); found != known.keys.end()) {
+        return known.last = &found->second;
+    }
     // A parent whose children are all known has no other.
     if (known.children.contains(metabase::parentKeyPath(path))) return nullptr;
 
@@ -179,7 +204,8 @@ SqliteMetabaseStorage::CopyEntry* SqliteMetabaseStorage::entry(std::string_view 
                 .first->second;
 }
 
-const PropertyMap* SqliteMetabaseStorage::propertiesOf(std::string_view path) {
+const SqliteMetabaseStorage::KeyProperties* SqliteMetabaseStorage::propertiesOf(
+    std::string_view path) {
     auto* found = entry(path);
     if (!found) return nullptr;
     if (!found->properties) {
@@ -189,7 +215,7 @@ const PropertyMap* SqliteMetabaseStorage::propertiesOf(std::string_view path) {
         query.bind(1, path);
         PropertyMap values;
         while (query.step()) values.emplace(query.text(0), columnValue(*store_, query, 0));
-        found->properties = std::move(values);
+        found->properties.emplace(values);
     }
     return &*found->properties;
 }
@@ -221,38 +247,59 @@ std::optional<KeyRecord> SqliteMetabaseStorage::findKey(std::string_view path) {
     return found->key;
 }
 
-std::vector<KeyRecord> SqliteMetabaseStorage::childKeys(std::string_view path) {
+const std::vector<SqliteMetabaseStorage::CopyEntry*>& SqliteMetabaseStorage::listChildren(
+    std::string_view path) {
     auto& known = copy();
-    auto listed = known.children.find(path);
-    if (listed == known.children.end()) {
-        // The children and their properties, read in two queries.
-        auto& db = store_->db();
-        auto query =
-            db.prepare("SELECT path, class, state FROM metabase_keys WHERE parent = ? ORDER BY id");
-        query.bind(1, path);
-        ByPath<Copy::Entry> read;
-        std::vector<std::string> order;
-        for (auto& key : keys(query)) {
-            order.push_back(key.path);
-            read.insert_or_assign(order.back(), Copy::Entry{std::move(key), PropertyMap{}});
-        }
-        auto properties = db.prepare(
-            "SELECT k.path, p.name, p.type, p.value FROM metabase_properties p "
-            "JOIN metabase_keys k ON k.id = p.key_id WHERE k.parent = ?");
-        properties.bind(1, path);
-        while (properties.step()) {
-            auto owner = read.find(properties.text(0));
-            if (owner == read.end()) continue;
-            owner->second.properties->emplace(properties.text(1),
-                                              columnValue(*store_, properties, 1));
-        }
-        for (auto& [key, entry] : read) known.keys.insert_or_assign(key, std::move(entry));
-        listed = known.children.emplace(std::string(path), std::move(order)).first;
+    if (auto listed = known.children.find(path); listed != known.children.end()) {
+        return listed->second;
     }
+    // The children and their properties, read in two queries.
+    auto& db = store_->db();
+    auto query =
+        db.prepare("SELECT path, class, state FROM metabase_keys WHERE parent = ? ORDER BY id");
+    query.bind(1, path);
+    ByPath<std::pair<KeyRecord, PropertyMap>> read;
+    std::vector<std::string> order;
+    for (auto& key : keys(query)) {
+        order.push_back(key.path);
+        read.insert_or_assign(order.back(), std::pair{std::move(key), PropertyMap{}});
+    }
+    auto properties = db.prepare(
+        "SELECT k.path, p.name, p.type, p.value FROM metabase_properties p "
+        "JOIN metabase_keys k ON k.id = p.key_id WHERE k.parent = ?");
+    properties.bind(1, path);
+    while (properties.step()) {
+        auto owner = read.find(properties.text(0));
+        if (owner == read.end()) continue;
+        owner->second.second.emplace(properties.text(1), columnValue(*store_, properties, 1));
+    }
+    std::vector<Copy::Entry*> children;
+    children.reserve(order.size());
+    for (auto& child : order) {
+        auto& [key, values] = read.find(child)->second;
+        auto stored =
+            known.keys.insert_or_assign(child, Copy::Entry{std::move(key), KeyProperties(values)});
+        children.push_back(&stored.first->second);
+    }
+    return known.children.emplace(std::string(path), std::move(children)).first->second;
+}
+
+std::vector<KeyRecord> SqliteMetabaseStorage::childKeys(std::string_view path) {
+    const auto& listed = listChildren(path);
     std::vector<KeyRecord> children;
-    children.reserve(listed->second.size());
-    for (const auto& child : listed->second) children.push_back(known.keys.find(child)->second.key);
+    children.reserve(listed.size());
+    for (const auto* child : listed) children.push_back(child->key);
     return children;
+}
+
+void SqliteMetabaseStorage::forEachChild(
+    std::string_view path, std::string_view name,
+    const std::function<void(const KeyRecord&, const PropertyValue*)>& visit) {
+    for (auto* child : listChildren(path)) {
+        // A key inserted after the listing was read has its properties with it.
+        if (!child->properties) propertiesOf(child->key.path);
+        visit(child->key, child->properties->find(name));
+    }
 }
 
 std::vector<KeyRecord> SqliteMetabaseStorage::allKeys() {
@@ -264,7 +311,7 @@ std::optional<PropertyValue> SqliteMetabaseStorage::property(std::string_view pa
                                                              std::string_view name) {
     const auto* properties = propertiesOf(path);
     if (!properties) return std::nullopt;
-    const auto* value = findProperty(*properties, name);
+    const auto* value = properties->find(name);
     if (!value) return std::nullopt;
     return *value;
 }
@@ -272,12 +319,12 @@ std::optional<PropertyValue> SqliteMetabaseStorage::property(std::string_view pa
 void SqliteMetabaseStorage::withProperty(std::string_view path, std::string_view name,
                                          const std::function<void(const PropertyValue*)>& use) {
     const auto* properties = propertiesOf(path);
-    use(properties ? findProperty(*properties, name) : nullptr);
+    use(properties ? properties->find(name) : nullptr);
 }
 
 PropertyMap SqliteMetabaseStorage::properties(std::string_view path) {
     const auto* properties = propertiesOf(path);
-    return properties ? *properties : PropertyMap{};
+    return properties ? properties->map() : PropertyMap{};
 }
 
 void SqliteMetabaseStorage::insertKey(const KeyRecord& key) {
@@ -292,9 +339,9 @@ void SqliteMetabaseStorage::insertKey(const KeyRecord& key) {
     insert.run();
 
     auto& known = copy();
-    known.keys.insert_or_assign(key.path, Copy::Entry{key, PropertyMap{}});
+    auto inserted = known.keys.insert_or_assign(key.path, Copy::Entry{key, KeyProperties{}});
     auto siblings = known.children.find(metabase::parentKeyPath(key.path));
-    if (siblings != known.children.end()) siblings->second.push_back(key.path);
+    if (siblings != known.children.end()) siblings->second.push_back(&inserted.first->second);
 }
 
 void SqliteMetabaseStorage::setState(std::string_view path, uint32_t state) {
@@ -326,8 +373,7 @@ void SqliteMetabaseStorage::writeProperties(std::string_view path, const Propert
     }
     auto& known = copy();
     if (auto found = known.keys.find(path); found != known.keys.end() && found->second.properties) {
-        for (const auto& [name, value] : values)
-            assignProperty(*found->second.properties, name, value);
+        for (const auto& [name, value] : values) found->second.properties->assign(name, value);
     }
 }
 
@@ -338,16 +384,18 @@ void SqliteMetabaseStorage::removeSubtree(std::string_view path) {
         .bind(1, path)
         .run();
 
+    // The parent's list lets go of the key before its entry goes.
     auto& known = copy();
-    auto removed = [&](const auto& entry) { return metabase::isWithin(entry.first, path); };
-    std::erase_if(known.keys, removed);
-    std::erase_if(known.children, removed);
     auto siblings = known.children.find(metabase::parentKeyPath(path));
     if (siblings != known.children.end()) {
-        std::erase_if(siblings->second, [&](const std::string& child) {
-            return automation::equalsIgnoreCase(child, path);
+        std::erase_if(siblings->second, [&](const Copy::Entry* child) {
+            return automation::equalsIgnoreCase(child->key.path, path);
         });
     }
+    auto removed = [&](const auto& entry) { return metabase::isWithin(entry.first, path); };
+    known.last = nullptr;
+    std::erase_if(known.children, removed);
+    std::erase_if(known.keys, removed);
 }
 
 void SqliteMetabaseStorage::removeAll() {

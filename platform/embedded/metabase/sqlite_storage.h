@@ -33,6 +33,9 @@ public:
     metabase::PropertyMap properties(std::string_view path) override;
     void withProperty(std::string_view path, std::string_view name,
                       const std::function<void(const metabase::PropertyValue*)>& use) override;
+    void forEachChild(std::string_view path, std::string_view name,
+                      const std::function<void(const metabase::KeyRecord&,
+                                               const metabase::PropertyValue*)>& visit) override;
 
     void insertKey(const metabase::KeyRecord& key) override;
     void setState(std::string_view path, uint32_t state) override;
@@ -54,7 +57,11 @@ private:
     CopyEntry* entry(std::string_view path);
     // The key's properties, read into the copy when not there yet; nullptr
     // when there is no such key.
-    const metabase::PropertyMap* propertiesOf(std::string_view path);
+    struct KeyProperties;
+    const KeyProperties* propertiesOf(std::string_view path);
+    // The keys directly below `path` in the copy, listed with their
+    // properties when they were not yet.
+    const std::vector<CopyEntry*>& listChildren(std::string_view path);
     std::vector<metabase::KeyRecord> keys(Statement& query);
 
     std::shared_ptr<Store> store_;

@@ -24,14 +24,14 @@ MetabaseTree::MetabaseTree(Made, std::shared_ptr<MetabaseStorage> storage,
     : storage_(std::move(storage)), host_(std::move(host)) {}
 
 automation::ObjectRef MetabaseTree::bind(std::string_view path) {
-    host_->checkFault("GetObject", path);
+    if (host_->faultsArmed()) host_->checkFault("GetObject", path);
     auto parsed = parseObjectPath(path);
     if (!equalsIgnoreCase(parsed.computer, host_->computerName()) &&
         !equalsIgnoreCase(parsed.computer, "localhost")) {
         raise(errors::kBadNetPath, "The network path was not found: " + parsed.computer);
     }
-    auto key = requireKey(parsed.keyPath);
-    return std::make_shared<KeyObject>(shared_from_this(), parsed.computer, std::move(key));
+    return std::make_shared<KeyObject>(shared_from_this(), std::move(parsed.computer),
+                                       requireKey(parsed.keyPath));
 }
 
 bool MetabaseTree::isVisible(const KeyRecord& key, int iisVersion) const {
@@ -51,7 +51,7 @@ std::optional<KeyRecord> MetabaseTree::findKey(std::string_view path) {
 KeyRecord MetabaseTree::requireKey(std::string_view path) {
     auto key = findKey(path);
     if (!key) raise(errors::kPathNotFound, "The path was not found: " + std::string(path));
-    return *key;
+    return std::move(*key);
 }
 
 std::vector<KeyRecord> MetabaseTree::children(std::string_view path) {
@@ -216,12 +216,13 @@ void MetabaseTree::start(std::string_view path) {
         auto site = requireKey(path);
         auto ownValue = storage_->property(site.path, "ServerBindings");
         auto own = ownBindings(ownValue ? &*ownValue : nullptr);
-        for (const auto& other : storage_->childKeys(parentKeyPath(site.path))) {
-            if (other.state != kServerStarted || equalsIgnoreCase(other.path, site.path) ||
-                !equalsIgnoreCase(other.keyClass, classes::kWebServer)) {
-                continue;
-            }
-            storage_->withProperty(other.path, "ServerBindings", [&](const PropertyValue* value) {
+        storage_->forEachChild(
+            parentKeyPath(site.path), "ServerBindings",
+            [&](const KeyRecord& other, const PropertyValue* value) {
+                if (other.state != kServerStarted || equalsIgnoreCase(other.path, site.path) ||
+                    !equalsIgnoreCase(other.keyClass, classes::kWebServer)) {
+                    return;
+                }
                 if (!value || value->type() != PropertyType::List) return;
                 for (const auto& text : value->list()) {
                     auto theirs = parseServerBinding(text);
@@ -235,7 +236,6 @@ void MetabaseTree::start(std::string_view path) {
                     }
                 }
             });
-        }
         storage_->setState(site.path, kServerStarted);
         storage_->writeProperties(site.path, {{"ServerAutoStart", PropertyValue::boolean(true)}});
     });
