@@ -64,14 +64,15 @@ Variant KeyObject::invoke(std::string_view name, automation::InvokeKind kind, Ar
             return (this->*member.handler)(args);
         }
     }
-    if (!findProperty(name)) raise(automationErrors::kMemberNotFound);
+    const auto* property = findProperty(name);
+    if (!property) raise(automationErrors::kMemberNotFound);
     if (kind == automation::InvokeKind::PropertyPut) {
         requireCount(args, 1);
         writeProperty(name, args[0]);
         return {};
     }
     requireCount(args, 0);
-    return readProperty(name);
+    return readProperty(*property);
 }
 
 bool KeyObject::hasClass(std::string_view keyClass) const {
@@ -108,7 +109,10 @@ Variant KeyObject::parentMember(Args args) {
 
 Variant KeyObject::getMember(Args args) {
     requireCount(args, 1);
-    return readProperty(automation::toText(args[0]));
+    auto name = automation::toText(args[0]);
+    const auto* property = findProperty(name);
+    if (!property) raise(errors::kPropertyNotFound, "The metabase has no property " + name);
+    return readProperty(*property);
 }
 
 Variant KeyObject::putMember(Args args) {
@@ -121,16 +125,12 @@ Variant KeyObject::putMember(Args args) {
     return {};
 }
 
-Variant KeyObject::readProperty(std::string_view name) {
-    const auto* property = findProperty(name);
-    if (!property) {
-        raise(errors::kPropertyNotFound, "The metabase has no property " + std::string(name));
-    }
+Variant KeyObject::readProperty(const PropertyDefinition& property) {
     auto notSet = [&]() -> Variant {
         raise(errors::kPropertyNotFound,
-              "The property " + std::string(property->name) + " is not set on " + key_.path);
+              "The property " + std::string(property.name) + " is not set on " + key_.path);
     };
-    switch (property->source) {
+    switch (property.source) {
         case PropertySource::KeyClass: {
             if (pendingKeyType_) return Variant(*pendingKeyType_);
             if (!stored_) return Variant(key_.keyClass);
@@ -145,13 +145,13 @@ Variant KeyObject::readProperty(std::string_view name) {
             return toAutomation(PropertyValue::number(*current.state));
         }
         case PropertySource::Flag: {
-            auto flags = storedValue(*findProperty(property->flags));
+            auto flags = storedValue(*findProperty(property.flags));
             if (!flags) return notSet();
-            return Variant((flags->number() & property->mask) != 0);
+            return Variant((flags->number() & property.mask) != 0);
         }
         case PropertySource::Stored: break;
     }
-    auto value = storedValue(*property);
+    auto value = storedValue(property);
     if (!value) return notSet();
     return toAutomation(*value);
 }

@@ -88,7 +88,7 @@ private:
     automation::Variant startSite(Args args);
     automation::Variant stopSite(Args args);
 
-    automation::Variant readProperty(std::string_view name);
+    automation::Variant readProperty(const PropertyDefinition& property);
     // The pending value, else the value the stored key reads (its own or
     // inherited); nullopt when there is none.
     std::optional<PropertyValue> storedValue(const PropertyDefinition& property);
