@@ -72,6 +72,7 @@ private:
     friend class Statement;
     friend class Transaction;
     friend class ReadTransaction;
+    static std::chrono::milliseconds coarseNow();
     // Runs PRAGMA data_version and moves the generation on when it changed.
     void lookForOtherCommits();
     static int beforeCommit(void* database);
@@ -86,7 +87,7 @@ private:
     std::unordered_multimap<std::string, sqlite3_stmt*> idle_;
     uint64_t generation_ = 1;
     int64_t dataVersion_ = -1;
-    std::chrono::steady_clock::time_point lastLook_{};
+    std::chrono::milliseconds lastLook_{};  // coarseNow() at the last look
     std::string path_;
     bool inMemory_ = false;  // one connection: nobody else commits
     std::unique_ptr<ChangeCounter> changes_;
