@@ -21,7 +21,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -119,11 +118,12 @@ private:
     // The folders a site's folder may not be, contain or lie inside: the
     // system's and the installer's, the master control site's, and the root
     // folders of the sites other than `ownSite`. err set when one cannot be read.
-    // The names of the sites (their numbers as text) go to `siteNames` when given.
+    // The numbers of the sites whose names are numbers written plainly (as
+    // CreateSite binds them) go to `siteNumbers`, sorted, when given.
     std::vector<std::string> foldersOfOthers(automation::ErrorState& err,
                                              const std::vector<automation::ObjectRef>& sites,
                                              std::optional<int64_t> ownSite,
-                                             std::set<std::string>* siteNames = nullptr);
+                                             std::vector<int64_t>* siteNumbers = nullptr);
     // What CreateSite made so far, and taking it back when a later step fails.
     struct SiteCreation;
     void undoCreation(const SiteCreation& made);

@@ -6,6 +6,8 @@
 // created, the access entries it added, the account, the folder it created),
 // so the platform is as it was and the same order can be placed again. Files
 // that the templates put into a folder that existed before stay.
+#include <algorithm>
+
 #include "automation/text.h"
 #include "component/control.h"
 #include "component/messages.h"
@@ -167,7 +169,7 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
 
     // The folder may not be, hold or lie inside a folder that belongs to the
     // system, the installer, the master control site or another site.
-    std::set<std::string> taken;
+    std::vector<int64_t> taken;
     const auto others = foldersOfOthers(err, sites, std::nullopt, &taken);
     if (err.isSet()) {
         showFailure(err);
@@ -185,7 +187,7 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     int64_t siteNumber = 2;
     automation::ObjectRef site;
     for (int failedCreates = 0; !site; ++siteNumber) {
-        if (taken.contains(std::to_string(siteNumber))) continue;
+        if (std::binary_search(taken.begin(), taken.end(), siteNumber)) continue;
         err.clear();
         bindStep(err, [&] {
             return "IIS://" + computerName() + "/w3svc/" + std::to_string(siteNumber);

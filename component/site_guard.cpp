@@ -1,5 +1,7 @@
 // Which sites, folders and accounts the site members may touch: a site
 // number names a web site, and a site's folder belongs to no one else.
+#include <algorithm>
+
 #include "automation/text.h"
 #include "component/control.h"
 #include "component/messages.h"
@@ -20,6 +22,18 @@ std::optional<automation::Variant> readUnlessMissing(automation::ErrorState& err
         if (error.number() != kPathNotFound && error.number() != kPropertyNotSet) err.record(error);
         return std::nullopt;
     }
+}
+
+// The number a key name writes plainly: decimal digits without a leading
+// zero, as a site number is joined into a path.
+std::optional<int64_t> plainNumber(std::string_view name) {
+    if (name.empty() || name.size() > 18 || name.front() == '0') return std::nullopt;
+    int64_t number = 0;
+    for (char c : name) {
+        if (c < '0' || c > '9') return std::nullopt;
+        number = number * 10 + (c - '0');
+    }
+    return number;
 }
 }  // namespace
 
@@ -66,7 +80,7 @@ std::vector<automation::ObjectRef> Control::webSites(automation::ErrorState& err
 std::vector<std::string> Control::foldersOfOthers(automation::ErrorState& err,
                                                   const std::vector<automation::ObjectRef>& sites,
                                                   std::optional<int64_t> ownSite,
-                                                  std::set<std::string>* siteNames) {
+                                                  std::vector<int64_t>* siteNumbers) {
     std::vector<std::string> folders;
     if (services_.folders) {
         auto system = err.attempt([&] { return services_.folders->protectedFolders(); });
@@ -82,7 +96,9 @@ std::vector<std::string> Control::foldersOfOthers(automation::ErrorState& err,
     for (const auto& site : sites) {
         auto name = err.attempt([&] { return automation::toText(site->get("Name")); });
         if (!name) break;
-        if (siteNames) siteNames->insert(*name);
+        if (siteNumbers) {
+            if (auto number = plainNumber(*name)) siteNumbers->push_back(*number);
+        }
         if (*name == own) continue;
         auto path = readUnlessMissing(err, [&] {
             auto root = directory().bind("IIS://" + *computer + "/W3SVC/" + *name + "/ROOT");
@@ -91,6 +107,7 @@ std::vector<std::string> Control::foldersOfOthers(automation::ErrorState& err,
         if (err.isSet()) break;
         if (path) folders.push_back(automation::toText(*path));
     }
+    if (siteNumbers) std::sort(siteNumbers->begin(), siteNumbers->end());
     return folders;
 }
 
