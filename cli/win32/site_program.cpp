@@ -21,8 +21,8 @@
 #include "component/control.h"
 #include "component/error_page.h"
 #include "component/site_rules.h"
-#include "platform/win32/com_ptr.h"
 #include "platform/win32/com_values.h"
+#include "platform/win32/create_object.h"
 #include "platform/win32/dispatch_object.h"
 #include "platform/win32/services.h"
 #include "toolkit/steps.h"
@@ -30,7 +30,6 @@
 namespace tarnwick::cli::win32 {
 
 using automation::Variant;
-using platform::win32::ComPtr;
 
 namespace {
 
@@ -111,16 +110,8 @@ public:
 
     automation::ObjectRef createObject(std::string_view requested) override {
         auto mapped = progIdMap_.find(automation::toLowerAscii(requested));
-        auto progId = platform::win32::toWide(mapped == progIdMap_.end() ? std::string(requested)
-                                                                         : mapped->second);
-        CLSID clsid;
-        HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
-        ComPtr<IDispatch> object;
-        if (SUCCEEDED(hr)) {
-            hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                  object.putVoid());
-        }
-        if (FAILED(hr)) automation::raise(automation::errors::kCannotCreateObject);
+        auto object = platform::win32::createInProcessObject(
+            mapped == progIdMap_.end() ? requested : std::string_view(mapped->second));
         return platform::win32::adapt(object.get());
     }
 

@@ -34,6 +34,7 @@
 #include "automation/text.h"
 #include "platform/win32/com_values.h"
 #include "platform/win32/core_object.h"
+#include "platform/win32/create_object.h"
 #include "platform/win32/dispatch_object.h"
 #include "tests/wine/import_patch.h"
 
@@ -160,15 +161,8 @@ public:
 private:
     ObjectRef create(const std::string& requested) {
         auto mapped = progIdMap.find(automation::toLowerAscii(requested));
-        auto progId = win32::toWide(mapped == progIdMap.end() ? requested : mapped->second);
-        CLSID clsid;
-        HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
-        ComPtr<IDispatch> object;
-        if (SUCCEEDED(hr)) {
-            hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                  object.putVoid());
-        }
-        if (FAILED(hr)) automation::raise(automation::errors::kCannotCreateObject);
+        auto object =
+            win32::createInProcessObject(mapped == progIdMap.end() ? requested : mapped->second);
         if (lookupAccountName) {
             if (HMODULE tarnwick = GetModuleHandleW(L"Tarnwick.dll")) {
                 if (!tarnwick::tests::wine::replaceImport(
