@@ -31,6 +31,21 @@ std::vector<CsvRecord> parseCsv(std::string_view text) {
         }
         return false;
     };
+    // True at a comma (the field ends) or a record's end; steps over it.
+    auto atSeparator = [&] {
+        if (text[i] == ',') {
+            record.fields.push_back(std::move(field));
+            field.clear();
+            ++i;
+            return true;
+        }
+        if (atLineEnd()) {
+            ++line;
+            endRecord();
+            return true;
+        }
+        return false;
+    };
 
     while (i < text.size()) {
         if (text[i] == '"' && field.empty()) {
@@ -56,31 +71,11 @@ std::vector<CsvRecord> parseCsv(std::string_view text) {
                 field += text[i++];
             }
             if (i >= text.size()) break;
-            if (text[i] == ',') {
-                record.fields.push_back(std::move(field));
-                field.clear();
-                ++i;
-                continue;
-            }
-            if (atLineEnd()) {
-                ++line;
-                endRecord();
-                continue;
-            }
+            if (atSeparator()) continue;
             throw CsvError("line " + std::to_string(line) +
                            ": a quoted field is followed by more than a comma");
         }
-        if (text[i] == ',') {
-            record.fields.push_back(std::move(field));
-            field.clear();
-            ++i;
-            continue;
-        }
-        if (atLineEnd()) {
-            ++line;
-            endRecord();
-            continue;
-        }
+        if (atSeparator()) continue;
         field += text[i++];
     }
     // The last record may end without a line break.
