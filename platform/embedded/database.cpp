@@ -2,6 +2,8 @@
 
 #include <time.h>
 
+#include <nlohmann/json.hpp>
+
 namespace tarnwick::platform::embedded {
 
 namespace {
@@ -80,6 +82,18 @@ std::chrono::milliseconds Database::coarseNow() {
     clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
     return std::chrono::seconds(now.tv_sec) + std::chrono::duration_cast<std::chrono::milliseconds>(
                                                   std::chrono::nanoseconds(now.tv_nsec));
+}
+
+StoreError Database::damaged(std::string_view problem) const {
+    if (damaged_) return damaged_(problem);
+    return StoreError(path_ + " is damaged: " + std::string(problem));
+}
+
+std::string storedValueText(std::string_view value) {
+    constexpr size_t kLongest = 60;
+    std::string shown(value.substr(0, kLongest));
+    return nlohmann::json(shown).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
+           (value.size() > kLongest ? "..." : "");
 }
 
 uint64_t Database::generation() {
@@ -202,7 +216,20 @@ bool Statement::isNull(int column) const {
     return sqlite3_column_type(statement_, column) == SQLITE_NULL;
 }
 
-int64_t Statement::integer(int column) const { return sqlite3_column_int64(statement_, column); }
+int64_t Statement::integer(int column) const {
+    int type = sqlite3_column_type(statement_, column);
+    if (type != SQLITE_INTEGER && type != SQLITE_NULL) {
+        // The table and column it came from (the column metadata SQLite keeps
+        // for a column read straight from a table), else the result's name.
+        const char* table = sqlite3_column_table_name(statement_, column);
+        const char* name = sqlite3_column_origin_name(statement_, column);
+        std::string where = table && name ? std::string(table) + "." + name
+                                          : std::string(sqlite3_column_name(statement_, column));
+        throw owner_->damaged(where + " is " + storedValueText(text(column)) +
+                              ", not a whole number");
+    }
+    return sqlite3_column_int64(statement_, column);
+}
 
 double Statement::real(int column) const { return sqlite3_column_double(statement_, column); }
 

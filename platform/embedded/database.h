@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -27,6 +28,10 @@ public:
 };
 
 class Statement;
+
+// A stored value as a message shows it: quoted as JSON, on one line, and
+// cut after 60 bytes.
+std::string storedValueText(std::string_view value);
 
 class Database {
 public:
@@ -52,6 +57,13 @@ public:
     // Puts the file in WAL mode (a no-op when it is in it already) and starts
     // following other processes' commits through the change counter.
     void useWriteAheadLog();
+    // How a stored value that cannot be what its column holds is reported
+    // (`problem` names the column and the value); a plain StoreError naming
+    // the file until the owner sets it.
+    void reportDamageWith(std::function<StoreError(std::string_view problem)> report) {
+        damaged_ = std::move(report);
+    }
+    StoreError damaged(std::string_view problem) const;
     int64_t lastInsertRowId() const;
     int changes() const;
     sqlite3* handle() const { return db_.get(); }
@@ -89,6 +101,7 @@ private:
     int64_t dataVersion_ = -1;
     std::chrono::milliseconds lastLook_{};  // coarseNow() at the last look
     std::string path_;
+    std::function<StoreError(std::string_view)> damaged_;
     bool inMemory_ = false;  // one connection: nobody else commits
     std::unique_ptr<ChangeCounter> changes_;
     uint64_t changesSeen_ = 0;
@@ -117,6 +130,9 @@ public:
     void reset();
 
     bool isNull(int column) const;
+    // A whole number; 0 for NULL. A value of another type (text, a real
+    // number, a blob) in the column is damage: it throws the store's
+    // damage error instead of reading as 0.
     int64_t integer(int column) const;
     double real(int column) const;
     std::string text(int column) const;

@@ -161,15 +161,9 @@ std::string existingAlready(const fs::path& folder) {
 
 }  // namespace
 
-std::string storedValueText(std::string_view value) {
-    constexpr size_t kLongest = 60;
-    std::string shown(value.substr(0, kLongest));
-    return nlohmann::json(shown).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
-           (value.size() > kLongest ? "..." : "");
-}
-
 Store::Store(Made, fs::path folder, const std::string& databasePath, Database::Opening opening)
     : folder_(std::move(folder)), db_(databasePath, opening) {
+    db_.reportDamageWith([this](std::string_view problem) { return damaged(problem); });
     if (opening == Database::Opening::ExistingUnchanged) {
         checkExisting();
         db_.useWriteAheadLog();

@@ -37,10 +37,6 @@ struct PlatformSettings {
     std::string drives = "CD";  // the drive letters of a fresh platform
 };
 
-// A stored value as a message shows it: quoted as JSON, on one line, and
-// cut after 60 bytes.
-std::string storedValueText(std::string_view value);
-
 class Store {
     struct Made {  // only the factories below make a Store
         explicit Made() = default;
