@@ -74,9 +74,9 @@ void Database::release(std::string sql, sqlite3_stmt* statement) {
     idle_.emplace(std::move(sql), statement);
 }
 
-// The monotonic clock at the resolution of the scheduler tick: the trust
-// window is a second, and reading this clock costs a memory read where the
-// precise one reads the time-stamp counter, once per cached read.
+// The monotonic clock at the resolution of the scheduler tick, fine enough for
+// a trust window of a second. It is read on every cached read, and costs a
+// memory read where the precise clock reads the time-stamp counter.
 std::chrono::milliseconds Database::coarseNow() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
