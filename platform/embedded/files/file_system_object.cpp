@@ -119,31 +119,24 @@ private:
         return {};
     }
 
-    Variant copyFile(const MemberCall& call) {
-        call.expectArguments(2, 3);
-        auto source = pathArgument(call);
-        auto destination = context_->absolute(call.text(1));
-        if (auto matches = matching(source, false)) {
-            for (const auto& match : *matches) {
-                copyFileTo(*context_, match, intoFolder(destination), call.flag(2, true));
-            }
-            return {};
-        }
-        copyFileTo(*context_, source, destination, call.flag(2, true));
-        return {};
-    }
+    Variant copyFile(const MemberCall& call) { return copyMatching(call, false, copyFileTo); }
 
-    Variant copyFolder(const MemberCall& call) {
+    Variant copyFolder(const MemberCall& call) { return copyMatching(call, true, copyFolderTo); }
+
+    // CopyFile and CopyFolder: a source whose last part holds wildcards
+    // copies every match into the destination folder.
+    template <class Copy>
+    Variant copyMatching(const MemberCall& call, bool folders, Copy copy) {
         call.expectArguments(2, 3);
         auto source = pathArgument(call);
         auto destination = context_->absolute(call.text(1));
-        if (auto matches = matching(source, true)) {
+        if (auto matches = matching(source, folders)) {
             for (const auto& match : *matches) {
-                copyFolderTo(*context_, match, intoFolder(destination), call.flag(2, true));
+                copy(*context_, match, intoFolder(destination), call.flag(2, true));
             }
             return {};
         }
-        copyFolderTo(*context_, source, destination, call.flag(2, true));
+        copy(*context_, source, destination, call.flag(2, true));
         return {};
     }
 
