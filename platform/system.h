@@ -2,7 +2,9 @@
 // security: cryptographic random bytes and the ANSI code page.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,6 +39,28 @@ class SystemFolders {
 public:
     virtual ~SystemFolders() = default;
     virtual std::vector<std::string> protectedFolders() = 0;
+};
+
+// One lock that every process of the machine shares: the site members hold
+// it from the check that no other site binds a host name until the bindings
+// they write are stored, so that two pages never bind one host name twice.
+// A holder that dies without letting go leaves the lock to the next caller.
+class MachineLock {
+public:
+    // Held until this object goes.
+    class Held {
+    public:
+        virtual ~Held() = default;
+    };
+
+    // The error number when the wait runs out: ERROR_TIMEOUT as an HRESULT.
+    static constexpr int32_t kTimeout = static_cast<int32_t>(0x800705B4u);
+
+    virtual ~MachineLock() = default;
+    // Waits at most `wait` for the lock. Raises an automation error with
+    // kTimeout when the wait runs out, or with the platform's number when
+    // the lock cannot be reached.
+    virtual std::unique_ptr<Held> acquire(std::chrono::milliseconds wait) = 0;
 };
 
 }  // namespace tarnwick::platform

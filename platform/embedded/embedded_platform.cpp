@@ -11,6 +11,7 @@
 #include "platform/embedded/files/file_system_object.h"
 #include "platform/embedded/files/files_state.h"
 #include "platform/embedded/files/random_source.h"
+#include "platform/embedded/machine_lock.h"
 #include "platform/embedded/metabase/metabase.h"
 #include "platform/embedded/session_store.h"
 #include "platform/embedded/settings_check.h"
@@ -78,6 +79,7 @@ struct EmbeddedPlatform::Parts {
     std::shared_ptr<EmbeddedDirectory> directory;
     std::shared_ptr<system::EmbeddedSystem> system;
     std::shared_ptr<EmbeddedSystemFolders> folders;
+    std::shared_ptr<EmbeddedMachineLock> machineLock;
 
     std::vector<StateModule*> modules() {
         return {sessions.get(),   metabase.get(), accounts.get(),
@@ -101,6 +103,7 @@ EmbeddedPlatform::EmbeddedPlatform(Made, std::shared_ptr<Store> store)
     p.directory = std::make_shared<EmbeddedDirectory>(p.metabase, p.accounts);
     p.system = std::make_shared<system::EmbeddedSystem>(store_, p.files, p.faults);
     p.folders = std::make_shared<EmbeddedSystemFolders>(p.system);
+    p.machineLock = std::make_shared<EmbeddedMachineLock>(store_->folder(), p.faults);
 }
 
 EmbeddedPlatform::~EmbeddedPlatform() = default;
@@ -189,7 +192,8 @@ StoredFaults& EmbeddedPlatform::faults() { return *parts_->faults; }
 std::shared_ptr<system::EmbeddedSystem> EmbeddedPlatform::system() { return parts_->system; }
 
 Services EmbeddedPlatform::services() {
-    return {parts_->directory, parts_->advapi32, parts_->random, parts_->ansi, parts_->folders};
+    return {parts_->directory, parts_->advapi32, parts_->random,
+            parts_->ansi,      parts_->folders,  parts_->machineLock};
 }
 
 ObjectFactory EmbeddedPlatform::objects() {

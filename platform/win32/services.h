@@ -7,12 +7,14 @@ namespace tarnwick::platform::win32 {
 
 // GetObject through the system's monikers (CoGetObject, as a script's
 // GetObject binds), advapi32.dll, the system's cryptographic generator
-// (CryptGenRandom) and the ANSI code page of the system (GetACP).
+// (CryptGenRandom), the ANSI code page of the system (GetACP) and the
+// machine-wide lock (a named mutex).
 Services makeServices();
 
 std::shared_ptr<Directory> makeDirectory();
 std::shared_ptr<Advapi32> makeAdvapi32();
 std::shared_ptr<RandomSource> makeRandomSource();
 std::shared_ptr<AnsiCodePage> makeAnsiCodePage();
+std::shared_ptr<MachineLock> makeMachineLock();
 
 }  // namespace tarnwick::platform::win32

@@ -93,8 +93,12 @@ std::shared_ptr<RandomSource> makeRandomSource() { return std::make_shared<Syste
 std::shared_ptr<AnsiCodePage> makeAnsiCodePage() { return std::make_shared<SystemAnsiCodePage>(); }
 
 Services makeServices() {
-    return Services{makeDirectory(), makeAdvapi32(), makeRandomSource(), makeAnsiCodePage(),
-                    std::make_shared<EnvironmentSystemFolders>()};
+    return Services{makeDirectory(),
+                    makeAdvapi32(),
+                    makeRandomSource(),
+                    makeAnsiCodePage(),
+                    std::make_shared<EnvironmentSystemFolders>(),
+                    makeMachineLock()};
 }
 
 }  // namespace tarnwick::platform::win32

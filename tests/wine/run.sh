@@ -23,7 +23,9 @@
 #      the transcript must equal expected.txt, and the created and deleted
 #      sites' folders are checked in the prefix; the shipped tarnwick.exe
 #      lists the sites as JSON.
-#   6. Setup.exe in a virtual desktop on Xvfb (tests/wine/setup/run.sh): its
+#   6. The machine-wide lock (lock_probe.exe): a process waits while another
+#      holds it, gives up after its wait, and takes over from a holder that died.
+#   7. Setup.exe in a virtual desktop on Xvfb (tests/wine/setup/run.sh): its
 #      window's layout and a screenshot (<build>/setup-window.png), then an
 #      installation and uninstallation driven through the window against the
 #      same doubles and an ODBC driver setup double.
@@ -184,6 +186,26 @@ for gone in amy eve carl; do
   [ ! -e "$WINEPREFIX/drive_c/Sites/$gone" ] && ok "no folder Sites/$gone" || fail "folder Sites/$gone left in the prefix"
 done
 rm -rf "$WINEPREFIX/drive_c/Sites"
+
+echo "== the machine-wide lock, taken by several processes"
+cp "$build/tests-wine/lock_probe.exe" "$dll_dir/"
+probe='C:\Tarnwick\lock_probe.exe'
+holder_out="$WINEPREFIX/lock_holder.txt"
+"$wine" "$probe" hold 3000 > "$holder_out" 2>&1 &
+holder=$!
+for _ in $(seq 1 100); do grep -q held "$holder_out" && break; sleep 0.2; done
+answer=$("$wine" "$probe" take 200 | tr -d '\r') || true
+[ "$answer" = "timeout 800705B4" ] && ok "a waiter gives up while another process holds the lock" \
+  || fail "a waiter while the lock is held: $answer"
+answer=$("$wine" "$probe" take 20000 | tr -d '\r') || true
+wait "$holder" || fail "the lock's holder ended with an error"
+grep -q released "$holder_out" && [ "$answer" = "taken" ] \
+  && ok "a waiter takes the lock once its holder lets go" || fail "a waiter after the holder: $answer"
+answer=$("$wine" "$probe" die | tr -d '\r') && status=0 || status=$?
+[ "$status" -eq 3 ] && [ "$answer" = "held" ] || fail "a holder that dies: exit $status, $answer"
+answer=$("$wine" "$probe" take 2000 | tr -d '\r') || true
+[ "$answer" = "taken" ] && ok "a holder that died leaves the lock to the next" \
+  || fail "the lock after its holder died: $answer"
 
 echo "== Setup.exe"
 if WINE="$wine" WINESERVER="$wineserver" bash "$here/setup/run.sh" "$build"; then
