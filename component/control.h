@@ -89,6 +89,7 @@ private:
     platform::Advapi32& advapi32() const;
     platform::RandomSource& random() const;
     platform::AnsiCodePage& ansi() const;
+    platform::MachineLock& machineLock() const;
     // The computer name as text, from Computer() afresh at each call.
     std::string computerName();
     // The binding ":80:" + hostPrefix + domain, preceded by the request's
@@ -124,6 +125,12 @@ private:
                                              const std::vector<automation::ObjectRef>& sites,
                                              std::optional<int64_t> ownSite,
                                              std::vector<int64_t>* siteNumbers = nullptr);
+    // The machine-wide lock that keeps two pages (threads of one worker
+    // process, or processes of their own) from binding one host name: held
+    // from the check that no other site binds it until the bindings are
+    // stored. A wait past 30 seconds or a lock that cannot be reached
+    // leaves err set and gives nothing.
+    std::unique_ptr<platform::MachineLock::Held> holdBindings(automation::ErrorState& err);
     // What CreateSite made so far, and taking it back when a later step fails.
     struct SiteCreation;
     void undoCreation(const SiteCreation& made);

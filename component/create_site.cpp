@@ -116,11 +116,14 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     }
     ErrorState err;
 
-    // The folder must be one a site may own, and the default documents plain
-    // file names in it; the rest of the folder rule needs the other sites.
+    // The folder must be one a site may own, the default documents plain
+    // file names in it, and the domain a host name a browser can ask for; the
+    // rest of the folder rule needs the other sites.
     SiteCreation made;
     auto folderText = err.attempt([&] { return concatText(HostPath); });
-    if (!folderText || !toolkit::mayHoldSite(*folderText) || !isDocumentList(HostDoc)) {
+    auto domainText = err.attempt([&] { return concatText(HostDomain); });
+    if (!folderText || !toolkit::mayHoldSite(*folderText) || !isDocumentList(HostDoc) ||
+        !domainText || !isHostName(*domainText)) {
         ShowErr(messages::kArgumentError);
         return {};
     }
@@ -142,9 +145,17 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
         return {};
     }
 
-    // No other site may bind the host name already. A check that cannot read
-    // every site's bindings cannot tell, and refuses.
-    const std::string siteBinding = binding(err, HostDomain, "");
+    // No other site may bind either of the new site's bindings already. A
+    // check that cannot read every site's bindings cannot tell, and refuses.
+    // The check holds the machine-wide lock until the site's bindings are
+    // stored, so that no page running meanwhile binds the same name.
+    auto bindingsHeld = holdBindings(err);
+    if (!bindingsHeld) {
+        showFailure(err);
+        return {};
+    }
+    const std::vector<std::string> newBindings{binding(err, HostDomain, ""),
+                                               binding(err, HostDomain, "www.")};
     const auto sites = err.isSet() ? std::vector<automation::ObjectRef>{} : webSites(err, *service);
     for (const auto& site : sites) {
         if (err.isSet()) break;
@@ -155,11 +166,9 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
             if (error.number() != kPropertyNotSet) err.record(error);
             continue;  // a site without bindings binds no host name
         }
-        for (const auto& entry : bindingEntries(bindings)) {
-            if (entry == siteBinding) {
-                ShowErr(messages::kDomainTaken);
-                return {};
-            }
+        if (bindsAnyOf(bindings, newBindings)) {
+            ShowErr(messages::kDomainTaken);
+            return {};
         }
     }
     if (err.isSet()) {
@@ -254,7 +263,7 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     }
 
     // The site's properties, stored only when every one of them was taken.
-    Variant::Array bindings{binding(err, HostDomain, ""), binding(err, HostDomain, "www.")};
+    Variant::Array bindings(newBindings.begin(), newBindings.end());
     auto put = [&](std::string_view name, const Variant& value) {
         err.attempt([&] { use(site).put(name, value); });
     };
@@ -284,6 +293,7 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
         return {};
     }
     made.site = siteNumber;
+    bindingsHeld.reset();
 
     // The root directory, with the site's own pool on IIS 6.
     auto root = toolkit::objectStep(err, [&] {

@@ -36,6 +36,7 @@ platform::Directory& Control::directory() const { return service(services_.direc
 platform::Advapi32& Control::advapi32() const { return service(services_.advapi32); }
 platform::RandomSource& Control::random() const { return service(services_.random); }
 platform::AnsiCodePage& Control::ansi() const { return service(services_.ansi); }
+platform::MachineLock& Control::machineLock() const { return service(services_.machineLock); }
 
 void Control::OnStartPage(
     const std::shared_ptr<platform::ScriptingContext>& PassedScriptingContext) {

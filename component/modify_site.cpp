@@ -23,10 +23,12 @@ bool Control::ModifySite(const Variant& SiteSN, const Variant& NewDomain, const 
             return false;
         }
     }
-    // The number must name a site, and the default documents be file names
-    // in its folder.
+    // The number must name a site, the default documents be file names in
+    // its folder, and the domain a host name a browser can ask for.
     const auto number = siteNumberOf(SiteSN);
-    if (!number || !isDocumentList(NewDoc)) {
+    automation::ErrorState conversion;
+    auto domainText = conversion.attempt([&] { return concatText(NewDomain); });
+    if (!number || !isDocumentList(NewDoc) || !domainText || !isHostName(*domainText)) {
         ShowErr(messages::kArgumentError);
         return false;
     }
@@ -36,30 +38,38 @@ bool Control::ModifySite(const Variant& SiteSN, const Variant& NewDomain, const 
     auto site = bindWebSite(err, *number, [&] { ShowErr(messages::kCannotReachIis); });
     if (!site) return false;
 
-    // The web service and the site binding.
+    // The web service and the new bindings.
     err.clear();
     auto service = bindStep(err, [&] { return "IIS://" + computerName() + "/W3SVC"; });
-    const std::string siteBinding = binding(err, NewDomain, "");
+    const std::vector<std::string> newBindings{binding(err, NewDomain, ""),
+                                               binding(err, NewDomain, "www.")};
 
-    // Another site may not bind the host name already; the site itself is
-    // recognised by its anonymous user.
+    // No other site may bind either of them already. The site itself keeps
+    // its own bindings when its anonymous user is UserName's account; with
+    // another UserName they count as another site's. The machine-wide lock is
+    // held from here until the new bindings are stored.
+    auto bindingsHeld = holdBindings(err);
+    if (!bindingsHeld) {
+        showFailure(err);
+        return false;
+    }
+    const std::string siteName = std::to_string(*number);
     auto children = err.attempt([&] { return toolkit::childrenOf(use(service)); });
     for (const auto& child : children.value_or(std::vector<automation::ObjectRef>{})) {
         if (!ifThen(err,
                     [&] { return automation::toText(child->get("Class")) == "IIsWebServer"; })) {
             continue;
         }
+        if (ifThen(err, [&] { return automation::toText(child->get("Name")) == siteName; })) {
+            auto anonymous = err.attempt([&] { return child->get("AnonymousUserName"); });
+            auto ownUser =
+                err.attempt([&] { return computerName() + "\\Tarn_" + concatText(UserName); });
+            if (anonymous && ownUser && concatText(*anonymous) == *ownUser) continue;
+        }
         auto bindings = err.attempt([&] { return child->get("ServerBindings"); });
-        auto anonymous = err.attempt([&] { return child->get("AnonymousUserName"); });
-        auto ownUser =
-            err.attempt([&] { return computerName() + "\\Tarn_" + concatText(UserName); });
-        if (anonymous && ownUser && concatText(*anonymous) == *ownUser) continue;
-        if (!bindings) continue;
-        for (const auto& entry : bindingEntries(*bindings)) {
-            if (entry == siteBinding) {
-                ShowErr(messages::kDomainTaken);
-                return false;
-            }
+        if (bindings && bindsAnyOf(*bindings, newBindings)) {
+            ShowErr(messages::kDomainTaken);
+            return false;
         }
     }
     // A check that could not look at every site (web service, LOCAL_ADDR, a
@@ -73,8 +83,9 @@ bool Control::ModifySite(const Variant& SiteSN, const Variant& NewDomain, const 
 
     // The new bindings, limits and default documents, stored only when every
     // one of them was taken.
-    Variant::Array bindings{binding(err, NewDomain, ""), binding(err, NewDomain, "www.")};
-    err.attempt([&] { use(site).put("ServerBindings", bindings); });
+    err.attempt([&] {
+        use(site).put("ServerBindings", Variant::Array(newBindings.begin(), newBindings.end()));
+    });
     err.attempt(
         [&] { use(site).put("ServerComment", automation::toUpperCase(concatText(NewDomain))); });
     writeBandwidth(err, site, NewBand, NonNumber::UnlimitedAndFailed);

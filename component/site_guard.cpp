@@ -1,6 +1,7 @@
 // Which sites, folders and accounts the site members may touch: a site
 // number names a web site, and a site's folder belongs to no one else.
 #include <algorithm>
+#include <chrono>
 
 #include "automation/text.h"
 #include "component/control.h"
@@ -12,6 +13,10 @@ namespace tarnwick::component {
 namespace {
 constexpr int32_t kPathNotFound = static_cast<int32_t>(0x80070003u);
 constexpr int32_t kPropertyNotSet = static_cast<int32_t>(0x8000500Du);
+
+// How long a page waits for another page's host-name check and write: well
+// inside the 90 seconds an ASP page may run.
+constexpr std::chrono::seconds kBindingLockWait{30};
 
 // Runs a read whose "not there" answer is an answer, not a failure.
 template <class Read>
@@ -41,6 +46,11 @@ void Control::showFailure(const automation::ErrorState& err) {
     // A failure the platform did not number is reported as unexpected.
     const int32_t number = err.isSet() ? err.number() : automation::errors::kUnexpected;
     ShowErr(std::string(messages::kCannotComplete) + automation::hexNumber(number));
+}
+
+std::unique_ptr<platform::MachineLock::Held> Control::holdBindings(automation::ErrorState& err) {
+    auto held = err.attempt([&] { return machineLock().acquire(kBindingLockWait); });
+    return held ? std::move(*held) : nullptr;
 }
 
 std::string Control::sitePath(int64_t number) {

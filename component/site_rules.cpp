@@ -83,4 +83,29 @@ std::vector<std::string> bindingEntries(const Variant& bindings) {
     return entries;
 }
 
+bool isHostName(std::string_view name) {
+    constexpr size_t kLongestName = 253;
+    constexpr size_t kLongestLabel = 63;
+    if (name.empty() || name.size() > kLongestName) return false;
+    for (const auto& label : automation::split(name, ".")) {
+        if (label.empty() || label.size() > kLongestLabel) return false;
+        if (label.front() == '-' || label.back() == '-') return false;
+        for (char c : label) {
+            const bool letterOrDigit =
+                (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+            if (!letterOrDigit && c != '-') return false;
+        }
+    }
+    return true;
+}
+
+bool bindsAnyOf(const Variant& bindings, const std::vector<std::string>& wanted) {
+    for (const auto& entry : bindingEntries(bindings)) {
+        for (const auto& binding : wanted) {
+            if (automation::equalsIgnoreCase(entry, binding)) return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace tarnwick::component

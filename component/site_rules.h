@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "automation/dispatch.h"
 #include "automation/error.h"
@@ -39,5 +42,15 @@ bool isDocumentList(const automation::Variant& list);
 
 // The entries of a ServerBindings value as text (a single value counts as one entry).
 std::vector<std::string> bindingEntries(const automation::Variant& bindings);
+
+// True when `name` is a host name a Host header can carry and IIS can match:
+// labels of ASCII letters, digits and "-" (not first or last), 1 to 63
+// characters each, joined by single dots, at most 253 characters in all.
+// A name in other letters must be given in its ASCII (xn--) form.
+bool isHostName(std::string_view name);
+
+// True when a ServerBindings value holds one of `wanted`. Host names compare
+// ignoring case, as IIS matches them; address and port as written.
+bool bindsAnyOf(const automation::Variant& bindings, const std::vector<std::string>& wanted);
 
 }  // namespace tarnwick::component

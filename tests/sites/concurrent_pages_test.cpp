@@ -1,19 +1,25 @@
 // Site creation by several `tarnwick page` processes on one state folder:
-// pages that run at the same moment get distinct site numbers, a page killed
+// pages that run at the same moment get distinct site numbers and never bind
+// one host name twice, a page killed
 // at any moment leaves a store that opens, checks intact, dumps and takes
 // further sites, and a dump taken while other processes write is a state the
 // platform was in.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <random>
 #include <set>
 #include <thread>
 
 #include "automation/error.h"
+#include "component/error_page.h"
 #include "platform/embedded/embedded_platform.h"
 #include "spawn.h"
 #include "support/cli.h"
@@ -31,16 +37,25 @@ protected:
         ASSERT_EQ(init.exitCode, 0) << init.err;
     }
 
-    // A page that creates one site per user name.
-    static std::string createPage(const std::vector<std::string>& users) {
+    // A page that creates one site per user name, for the user's own host
+    // name or for `domain`.
+    static std::string createPage(const std::vector<std::string>& users,
+                                  const std::string& domain = "") {
         json calls = json::array({{{"put", "System"}, {"value", "2003"}}});
         for (const auto& user : users) {
-            calls.push_back(
-                {{"call", "CreateSite"},
-                 {"args",
-                  {user, "D:\\Web\\" + user, user + ".com", -1, -1, "Tarn_" + user, "index.htm"}}});
+            calls.push_back({{"call", "CreateSite"},
+                             {"args",
+                              {user, "D:\\Web\\" + user, domain.empty() ? user + ".com" : domain,
+                               -1, -1, "Tarn_" + user, "index.htm"}}});
         }
         return json{{"calls", calls}}.dump();
+    }
+    // A page that moves site `number`, bob's, to `domain`.
+    static std::string modifyPage(int number, const std::string& domain) {
+        return json{
+            {"calls",
+             {{{"call", "ModifySite"}, {"args", {number, domain, -1, -1, "index.htm", "bob"}}}}}}
+            .dump();
     }
     std::filesystem::path beside(const std::string& suffix) const {
         return state.parent_path() / (state.filename().string() + suffix);
@@ -149,6 +164,135 @@ TEST_F(ConcurrentPages, PagesCreatingSitesAtOnceGetDistinctNumbers) {
         if (std::string(user["name"]).starts_with("Tarn_")) ++accounts;
     }
     EXPECT_EQ(accounts, 6);
+}
+
+// Host names bound by more than one site.
+std::vector<std::string> hostsBoundTwice(const json& document) {
+    std::map<std::string, std::set<std::string>> sitesOfHost;
+    for (const auto& key : document["metabase"]["keys"]) {
+        if (key["class"] != "IIsWebServer" || !key["properties"].contains("ServerBindings"))
+            continue;
+        for (const auto& entry : key["properties"]["ServerBindings"]["value"]) {
+            std::string host =
+                entry.get<std::string>().substr(entry.get<std::string>().rfind(':') + 1);
+            std::transform(host.begin(), host.end(), host.begin(), ::tolower);
+            if (!host.empty()) sitesOfHost[host].insert(key["path"].get<std::string>());
+        }
+    }
+    std::vector<std::string> twice;
+    for (const auto& [host, keys] : sitesOfHost) {
+        if (keys.size() > 1) twice.push_back(host);
+    }
+    return twice;
+}
+
+const std::string kDomainTakenPage = component::errorPage("你所要绑定的域名已存在,请改换其他域名!");
+
+// Several pages ask for one host name at the same moment, 20 rounds of each
+// kind: one page makes its site, every other one is refused by the duplicate
+// check with its message and leaves no account, folder or pool behind.
+TEST_F(ConcurrentPages, PagesAskingForOneHostNameAtOnceMakeOneSite) {
+    struct Race {
+        int pages;
+        bool sameOrder;  // the same form sent several times
+    };
+    const Race races[] = {{2, false}, {4, false}, {8, false}, {2, true}};
+    constexpr int kRounds = 20;
+    int made = 0;
+    for (const auto& race : races) {
+        for (int round = 0; round < kRounds; ++round) {
+            const std::string tag = std::to_string(race.pages) + (race.sameOrder ? "s" : "d") +
+                                    "r" + std::to_string(round);
+            SCOPED_TRACE(tag);
+            std::vector<std::unique_ptr<Spawned>> pages;
+            for (int page = 0; page < race.pages; ++page) {
+                const std::string user =
+                    "u" + tag + (race.sameOrder ? "" : "p" + std::to_string(page));
+                pages.push_back(spawnPage(createPage({user}, tag + ".example")));
+            }
+            int winners = 0;
+            for (auto& page : pages) {
+                ASSERT_EQ(page->wait(), 0) << page->err();
+                auto result = json::parse(page->out());
+                if (createdNumbers(result).size() == 1) {
+                    ++winners;
+                } else {
+                    EXPECT_EQ(result["response"]["body"], kDomainTakenPage);
+                }
+            }
+            EXPECT_EQ(winners, 1);
+            made += winners;
+        }
+    }
+    auto document = dump();
+    EXPECT_EQ(hostsBoundTwice(document), std::vector<std::string>{});
+    EXPECT_EQ(sites(document).size(), static_cast<size_t>(made) + 1);
+    int accounts = 0;
+    for (const auto& user : document["accounts"]["users"]) {
+        if (std::string(user["name"]).starts_with("Tarn_")) ++accounts;
+    }
+    EXPECT_EQ(accounts, made);
+    auto pools =
+        std::count_if(document["metabase"]["keys"].begin(), document["metabase"]["keys"].end(),
+                      [](const json& key) { return key["class"] == "IIsApplicationPool"; });
+    EXPECT_EQ(pools, made + 1);  // and DefaultAppPool
+}
+
+// A ModifySite that moves bob's site to a host name while a CreateSite asks
+// for it: whichever comes second is refused, and the name is bound once.
+TEST_F(ConcurrentPages, ModifySiteAndCreateSiteRacingForAHostNameBindItOnce) {
+    auto first = tarnwick({"page"}, createPage({"bob"}, "start.example"));
+    ASSERT_EQ(createdNumbers(json::parse(first.out)), std::vector<int>{2});
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        const std::string domain = "m" + std::to_string(round) + ".example";
+        auto modifying = spawnPage(modifyPage(2, domain));
+        auto creating = spawnPage(createPage({"c" + std::to_string(round)}, domain));
+        ASSERT_EQ(modifying->wait(), 0) << modifying->err();
+        ASSERT_EQ(creating->wait(), 0) << creating->err();
+        auto modified = json::parse(modifying->out());
+        auto created = json::parse(creating->out());
+        const bool moved = modified["results"][0]["value"] == true;
+        EXPECT_NE(moved, createdNumbers(created).size() == 1);
+        EXPECT_EQ((moved ? created : modified)["response"]["body"], kDomainTakenPage);
+    }
+    auto document = dump();
+    EXPECT_EQ(hostsBoundTwice(document), std::vector<std::string>{});
+}
+
+// A process that dies holding the site lock leaves it to the next page,
+// which neither waits for the dead holder nor fails.
+TEST_F(ConcurrentPages, AHolderOfTheSiteLockThatDiesLeavesItToTheNextPage) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        auto platform = platform::embedded::EmbeddedPlatform::open(state);
+        auto held = platform->services().machineLock->acquire(std::chrono::seconds(5));
+        (void)!::write(ready[1], "x", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    char signal = 0;
+    ASSERT_EQ(::read(ready[0], &signal, 1), 1);
+    ::close(ready[0]);
+
+    // While the holder lives, a wait runs out with ERROR_TIMEOUT.
+    auto platform = platform::embedded::EmbeddedPlatform::open(state);
+    try {
+        platform->services().machineLock->acquire(std::chrono::milliseconds(50));
+        ADD_FAILURE() << "the lock was taken while held";
+    } catch (const automation::AutomationError& error) {
+        EXPECT_EQ(error.number(), platform::MachineLock::kTimeout);
+    }
+
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    auto result = tarnwick({"page"}, createPage({"bob"}));
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(createdNumbers(json::parse(result.out)), std::vector<int>{2});
 }
 
 TEST_F(ConcurrentPages, APageKilledAtAnyMomentLeavesAUsableStore) {

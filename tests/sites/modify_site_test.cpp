@@ -29,6 +29,13 @@ const Variant kBobBindings = Variant::Array{":80:bob.com", ":80:www.bob.com"};
 
 // --- The site's own bindings ------------------------------------------------------
 
+TEST_F(ModifySite, ASiteLockThatCannotBeTakenChangesNothing) {
+    inject("WaitForSingleObject", "*", platform::MachineLock::kTimeout);
+    EXPECT_EQ(modify(2, "new.com"), Variant(false));
+    EXPECT_EQ(errorMessage(), "无法完成指定操作.\n\n错误码: 800705B4");
+    EXPECT_EQ(bindingsOf(2), kBobBindings);
+}
+
 TEST_F(ModifySite, KeepingTheHostNameIsAllowedForTheSitesOwnUser) {
     EXPECT_EQ(modify(2, "bob.com"), Variant(true));
     EXPECT_EQ(errorMessage(), "");
@@ -83,17 +90,46 @@ TEST_F(ModifySite, WithShowIPTheRequestsAddressIsPartOfTheBinding) {
               Variant(Variant::Array{"10.0.0.5:80:other.com", "10.0.0.5:80:www.other.com"}));
 }
 
-TEST_F(ModifySite, AnotherSitesWwwBindingDoesNotBlockTheBareName) {
-    addSites({{3, {":80:www.new.com"}}});
-    EXPECT_EQ(modify(2, "new.com"), Variant(true));
-    EXPECT_EQ(bindingsOf(2), Variant(Variant::Array{":80:new.com", ":80:www.new.com"}));
-    newPage();
-    EXPECT_EQ(modify(2, "www.new.com"), Variant(false));
+// Both new bindings against every binding of every other site, host names
+// ignoring case; another site of the same user counts as any other.
+TEST_F(ModifySite, EitherNewBindingThatAnotherSiteHoldsRefusesTheChange) {
+    const struct {
+        SiteSpec other;
+        const char* domain;
+        bool refused;
+    } cases[] = {
+        {{3, {":80:NEW.com"}}, "new.com", true},
+        {{3, {":80:www.new.com"}}, "new.com", true},
+        {{3, {":80:new.com"}}, "www.new.com", false},
+        {{3, {":80:new.com"}, "WEBHOST\\Tarn_bob"}, "new.com", true},
+        {{3, {":80:other.com"}, "WEBHOST\\Tarn_bob"}, "new.com", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.domain);
+        removeSite(3);
+        addSites({c.other});
+        newPage();
+        EXPECT_EQ(modify(2, c.domain), Variant(!c.refused));
+        EXPECT_EQ(errorMessage(), c.refused ? "你所要绑定的域名已存在,请改换其他域名!" : "");
+    }
 }
 
-TEST_F(ModifySite, TheBindingComparisonIsCaseSensitive) {
-    addSites({{3, {":80:NEW.com"}}});
-    EXPECT_EQ(modify(2, "new.com"), Variant(true));
+// eve's site cannot take bob's host name by naming bob as its user.
+TEST_F(ModifySite, NamingAnotherSitesUserDoesNotTakeItsHostName) {
+    addSites({{3, {":80:eve.com"}, "WEBHOST\\Tarn_eve"}});
+    EXPECT_EQ(modify(3, "bob.com", -1, -1, "index.htm", "bob"), Variant(false));
+    EXPECT_EQ(errorMessage(), "你所要绑定的域名已存在,请改换其他域名!");
+    EXPECT_EQ(bindingsOf(3), Variant(Variant::Array{":80:eve.com"}));
+}
+
+TEST_F(ModifySite, TheDomainMustBeAHostName) {
+    for (const char* name : {"a.com:81", "bob.com/", "-bad.com", "a..com", "中国.cn", "<b>"}) {
+        SCOPED_TRACE(name);
+        newPage();
+        EXPECT_EQ(modify(2, name), Variant(false));
+        EXPECT_EQ(errorMessage(), "参数出错,请检查!");
+    }
+    EXPECT_EQ(bindingsOf(2), kBobBindings);
 }
 
 // --- What is written --------------------------------------------------------------
@@ -225,7 +261,8 @@ TEST_F(ModifySite, AnUncheckedHostNameIsNotStored) {
         {"Children", kService, "new.com"},
         {"ServerBindings", sitePath(3), "new.com"},
         {"Class", sitePath(3), "free.com"},
-        {"AnonymousUserName", sitePath(1), "free.com"},
+        {"AnonymousUserName", sitePath(2), "free.com"},
+        {"Name", sitePath(3), "free.com"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.member);
