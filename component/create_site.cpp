@@ -5,7 +5,8 @@
 // call made is removed again (the site key with its root, the pool it
 // created, the access entries it added, the account, the folder it created),
 // so the platform is as it was and the same order can be placed again. Files
-// that the templates put into a folder that existed before stay.
+// that the templates put into a folder that existed before stay; the
+// templates never replace what such a folder held.
 #include <algorithm>
 
 #include "automation/text.h"
@@ -14,7 +15,9 @@
 #include "component/product.h"
 #include "component/site_rules.h"
 #include "toolkit/accounts.h"
+#include "toolkit/app_pools.h"
 #include "toolkit/folder_access.h"
+#include "toolkit/folders.h"
 #include "toolkit/site_folders.h"
 #include "toolkit/steps.h"
 
@@ -135,6 +138,13 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     auto showAddress = err.attempt([&] { return automation::toBoolean(showIP_); });
     if (!windows2003 || !showAddress) {
         showFailure(err);
+        return {};
+    }
+    // On Windows 2003 the pool's name becomes a metabase key.
+    ErrorState poolText;
+    auto poolName = poolText.attempt([&] { return concatText(HostPool); });
+    if (*windows2003 && (!poolName || !toolkit::isPoolName(*poolName))) {
+        ShowErr(messages::kArgumentError);
         return {};
     }
 
@@ -371,23 +381,28 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     err.attempt([&] { indexName = automation::split(automation::toText(HostDoc), ",").front(); });
     if (automation::trimBlanks(indexName).empty()) indexName = "Index.Html";
 
-    // The master control site's templates fill the folder; the first copy
-    // that fails ends the order.
+    // The master control site's templates fill the folder where it has no
+    // file or folder of their names: what the folder held before stays as it
+    // was. The first copy that fails ends the order.
     const std::string& folder = made.folder;
     const std::pair<std::string, std::string> copies[] = {
         {"/Template/Index.htm", folder + "\\" + indexName},
         {"/Template/Error.htm", folder + "\\404.htm"},
     };
     for (const auto& [from, to] : copies) {
-        if (!err.isSet()) {
-            err.attempt([&] {
-                use(fileSystem).call("copyfile", {server().mapPath(from), to, true});
-            });
-        }
+        if (err.isSet()) break;
+        err.attempt([&] {
+            auto& files = use(fileSystem);
+            if (automation::toBoolean(files.call("FileExists", {to})) ||
+                automation::toBoolean(files.call("FolderExists", {to}))) {
+                return;
+            }
+            files.call("copyfile", {server().mapPath(from), to, false});
+        });
     }
     if (!err.isSet()) {
         err.attempt([&] {
-            use(fileSystem).call("copyfolder", {server().mapPath("/Template/Other"), folder, true});
+            toolkit::CopyMissing(use(fileSystem), server().mapPath("/Template/Other"), folder);
         });
     }
     if (err.isSet()) {

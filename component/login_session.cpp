@@ -40,8 +40,11 @@ Variant Control::IsAdmin() {
     Variant user = visitor.value(kLoginUser);
     Variant pass = visitor.value(kLoginPass);
     Variant admin = visitor.value(kAdminUser);
-    if (automation::equalsEmptyString(user) || automation::equalsEmptyString(pass) ||
-        automation::equalsEmptyString(admin)) {
+    // A Null value (a database field that is Null) counts as no login, as "" does.
+    auto missing = [](const Variant& value) {
+        return value.isNull() || automation::equalsEmptyString(value);
+    };
+    if (missing(user) || missing(pass) || missing(admin)) {
         logout();
         response().redirect(kLoginPage);
     }

@@ -37,4 +37,27 @@ bool ChkFolder(const FileSystemFactory& createFileSystem, const automation::Vari
     return !err.isSet();
 }
 
+void CopyMissing(automation::Dispatch& fileSystem, const std::string& from, const std::string& to) {
+    auto exists = [&](const std::string& path) {
+        return automation::toBoolean(fileSystem.call("FileExists", {path})) ||
+               automation::toBoolean(fileSystem.call("FolderExists", {path}));
+    };
+    auto source = fileSystem.call("GetFolder", {from});
+    for (const auto& file :
+         childrenOf(automation::objectOf(automation::objectOf(source).get("Files")))) {
+        const std::string target = to + "\\" + automation::toText(file->get("Name"));
+        if (!exists(target)) fileSystem.call("CopyFile", {file->get("Path"), target, false});
+    }
+    for (const auto& folder :
+         childrenOf(automation::objectOf(automation::objectOf(source).get("SubFolders")))) {
+        const std::string target = to + "\\" + automation::toText(folder->get("Name"));
+        const std::string path = automation::toText(folder->get("Path"));
+        if (automation::toBoolean(fileSystem.call("FolderExists", {target}))) {
+            CopyMissing(fileSystem, path, target);
+        } else if (!automation::toBoolean(fileSystem.call("FileExists", {target}))) {
+            fileSystem.call("CopyFolder", {path, target, false});
+        }
+    }
+}
+
 }  // namespace tarnwick::toolkit

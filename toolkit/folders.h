@@ -1,8 +1,10 @@
 // Folder creation: makes sure a folder exists, creating every missing folder
-// along its path, and reports whether that went without any failure.
+// along its path, and reports whether that went without any failure; and
+// filling a folder from a template without changing what it holds.
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "automation/variant.h"
 
@@ -17,5 +19,11 @@ using FileSystemFactory = std::function<automation::ObjectRef()>;
 // between elements: one failure makes the result False, the later folders
 // are still tried, and folders already created stay.
 bool ChkFolder(const FileSystemFactory& createFileSystem, const automation::Variant& sFolder);
+
+// Copies the files and folders of folder `from` into folder `to` where `to`
+// has nothing of that name yet, going down into folders both have: what `to`
+// held before is never changed. The first copy or read that fails raises its
+// automation error.
+void CopyMissing(automation::Dispatch& fileSystem, const std::string& from, const std::string& to);
 
 }  // namespace tarnwick::toolkit

@@ -18,7 +18,8 @@ constexpr int32_t kPathNotFound = static_cast<int32_t>(0x80070003u);
 constexpr int32_t kUnspecified = static_cast<int32_t>(0x80004005u);
 
 [[noreturn]] void raiseTimeout() {
-    automation::raise(MachineLock::kTimeout, "This operation returned because the timeout period expired.");
+    automation::raise(MachineLock::kTimeout,
+                      "This operation returned because the timeout period expired.");
 }
 
 // The lock file held open and locked; closing the descriptor lets go.
@@ -72,7 +73,8 @@ std::unique_ptr<MachineLock::Held> EmbeddedMachineLock::acquire(std::chrono::mil
     auto pause = std::chrono::milliseconds(1);
     while (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK && errno != EINTR) {
-            automation::raise(kUnspecified, "The lock file " + file_.string() + " cannot be locked");
+            automation::raise(kUnspecified,
+                              "The lock file " + file_.string() + " cannot be locked");
         }
         if (std::chrono::steady_clock::now() >= deadline) raiseTimeout();
         std::this_thread::sleep_for(pause);

@@ -84,14 +84,12 @@ public:
     std::unique_ptr<Held> acquire(std::chrono::milliseconds wait) override {
         Handle mutex(openMutex());
         switch (WaitForSingleObject(mutex.get(), static_cast<DWORD>(wait.count()))) {
-        case WAIT_OBJECT_0:
-        case WAIT_ABANDONED:
-            return std::make_unique<MutexHeld>(mutex.release());
-        case WAIT_TIMEOUT:
-            automation::raise(kTimeout,
-                              "This operation returned because the timeout period expired.");
-        default:
-            raiseLastError("The site lock cannot be waited for");
+            case WAIT_OBJECT_0:
+            case WAIT_ABANDONED: return std::make_unique<MutexHeld>(mutex.release());
+            case WAIT_TIMEOUT:
+                automation::raise(kTimeout,
+                                  "This operation returned because the timeout period expired.");
+            default: raiseLastError("The site lock cannot be waited for");
         }
     }
 };

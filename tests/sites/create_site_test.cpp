@@ -305,6 +305,35 @@ TEST_F(CreateSite, TheDescriptionIsTheUpperCaseHostNameAfterZ) {
     EXPECT_EQ(property(sitePath(3), "ServerComment"), Variant("Z_XN--CAF-DMA.XN--FIQS8S"));
 }
 
+// On Windows 2003 the pool's name becomes a metabase key: anything that is
+// not a plain key name is refused before anything is made.
+TEST_F(CreateSite, OnWindows2003ThePoolMustBeAPlainKeyName) {
+    const std::pair<std::string, bool> names[] = {
+        {"Tarn_bob", true},
+        {std::string(255, 'p'), true},
+        {"池 1", true},
+        {"..", false},
+        {".", false},
+        {"a/b", false},
+        {"a\\b", false},
+        {"a\nb", false},
+        {std::string(256, 'p'), false},
+    };
+    for (const auto& [name, accepted] : names) {
+        SCOPED_TRACE(name);
+        platform = makePlatform();
+        newPage();
+        put("System", "2003");
+        Order order;
+        order.pool = name;
+        const size_t before = platform->dump()["metabase"]["keys"].size();
+        EXPECT_EQ(createSite(order).isEmpty(), !accepted);
+        EXPECT_EQ(errorMessage(), accepted ? "" : "参数出错,请检查!");
+        EXPECT_EQ(userExists("Tarn_bob"), accepted);
+        EXPECT_EQ(platform->dump()["metabase"]["keys"].size(), before + (accepted ? 3 : 0));
+    }
+}
+
 TEST_F(CreateSite, OnWindows2003ThePoolIsMadeAndNamedWithoutCpuLimits) {
     ASSERT_EQ(createSite(Order{}), Variant("2:True"));
     EXPECT_EQ(property("IIS://WEBHOST/W3SVC/AppPools/Tarn_bob", "Class"),
@@ -380,12 +409,19 @@ TEST_F(CreateSite, TheIndexTemplateTakesTheFirstDefaultDocumentsName) {
     }
 }
 
-TEST_F(CreateSite, TheTemplatesReplaceFilesOfTheSameName) {
-    makeFolders("D:\\Web\\bob");
-    writeFile("D:\\Web\\bob\\404.htm", "old");
+// In a folder that was there, the templates go only where it has nothing of
+// their names: its own pages, whatever their letter case, stay as they were.
+TEST_F(CreateSite, TheTemplatesNeverReplaceWhatTheFolderHeld) {
+    makeFolders("D:\\Web\\bob\\404.htm");  // a folder where a template file would go
+    for (const char* kept : {"D:\\Web\\bob\\INDEX.htm", "D:\\Web\\bob\\ReadMe.txt"}) {
+        writeFile(kept, "mine");
+    }
     ASSERT_EQ(createSite(Order{}), Variant("2:True"));
-    auto size = files()->call("GetFile", {"D:\\Web\\bob\\404.htm"});
-    EXPECT_NE(automation::objectOf(size).get("Size"), Variant(3));
+    for (const char* kept : {"D:\\Web\\bob\\index.htm", "D:\\Web\\bob\\ReadMe.txt"}) {
+        EXPECT_EQ(automation::objectOf(files()->call("GetFile", {kept})).get("Size"), Variant(4))
+            << kept;
+    }
+    EXPECT_TRUE(folderExists("D:\\Web\\bob\\404.htm"));
 }
 
 TEST_F(CreateSite, ASiteThatCannotStartReportsFalseAndStillGetsItsTemplates) {
@@ -468,7 +504,7 @@ TEST_F(CreateSite, AFailedStepIsReportedAndLeavesNothingBehind) {
         {"Create", "IIS://WEBHOST/W3SVC/AppPools", "无法完成指定操作.\n\n错误码: 80070003"},
         {"AppCreate", "IIS://WEBHOST/W3SVC/2/ROOT", "无法完成指定操作.\n\n错误码: 80070005"},
         {"CopyFile", "*", "无法完成指定操作.\n\n错误码: 80070005"},
-        {"CopyFolder", "*", "无法完成指定操作.\n\n错误码: 80070005"},
+        {"GetFolder", "*Other", "无法完成指定操作.\n\n错误码: 80070005"},
     };
     for (const auto& failure : failures) {
         SCOPED_TRACE(std::string(failure.member) + " " + failure.path);

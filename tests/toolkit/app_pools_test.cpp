@@ -32,6 +32,10 @@ TEST_F(CreatePool, AnExistingPoolIsLeftAsItWas) {
 TEST_F(CreatePool, EveryFailureEndsQuietlyWithEmpty) {
     auto before = platform->dump()["metabase"];
     EXPECT_TRUE(createPool("").isEmpty());
+    // Names that are no plain key name make nothing.
+    for (const std::string name : {"..", "a/b", "a\nb", std::string(256, 'p')}) {
+        EXPECT_TRUE(createPool(name).isEmpty());
+    }
     inject("GetObject", "*AppPools", static_cast<int32_t>(0x80070005u));
     EXPECT_TRUE(createPool("Tarn_bob").isEmpty());
     inject("Create", "*", static_cast<int32_t>(0x80070005u));

@@ -18,13 +18,15 @@ int wmain(int argc, wchar_t** argv) {
     const long milliseconds = argc > 2 ? std::wcstol(argv[2], nullptr, 10) : 30000;
     auto lock = platform::win32::makeMachineLock();
     try {
-        auto held = lock->acquire(std::chrono::milliseconds(mode == L"take" ? milliseconds : 30000));
+        auto held =
+            lock->acquire(std::chrono::milliseconds(mode == L"take" ? milliseconds : 30000));
         std::puts(mode == L"take" ? "taken" : "held");
         std::fflush(stdout);
         if (mode == L"die") ExitProcess(3);
         if (mode == L"hold") Sleep(static_cast<DWORD>(milliseconds));
     } catch (const automation::AutomationError& error) {
-        std::printf("%s %08X\n", error.number() == platform::MachineLock::kTimeout ? "timeout" : "error",
+        std::printf("%s %08X\n",
+                    error.number() == platform::MachineLock::kTimeout ? "timeout" : "error",
                     static_cast<unsigned>(error.number()));
         return 1;
     }

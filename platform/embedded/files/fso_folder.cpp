@@ -66,11 +66,14 @@ private:
         return makeFolder(context_, created.pathText());
     }
 
-    static constexpr std::array<Member<EntryCollection>, 5> kMembers{{
+    // "Children" is what For Each yields, as the Windows adapter offers it
+    // for every collection (platform/win32/dispatch_object.h).
+    static constexpr std::array<Member<EntryCollection>, 6> kMembers{{
         {"", &EntryCollection::item},
         {"Item", &EntryCollection::item},
         {"Count", &EntryCollection::count},
         {"_NewEnum", &EntryCollection::enumerate},
+        {"Children", &EntryCollection::enumerate},
         {"Add", &EntryCollection::add},
     }};
 
