@@ -14,7 +14,7 @@ Class FormField
     held = x
   End Sub
 End Class
-Class Plain
+Class WithoutDefault
   Public Name
 End Class
 
@@ -46,7 +46,8 @@ Function ErrorOf(member, argument)
 End Function
 
 Const Host = "IIS://WEBHOST/W3SVC/"
-Dim o, site, root, n, d, fso
+Dim o, site, root, n, d, fso, bare
+Set bare = New WithoutDefault
 Set fso = Server.CreateObject("Scripting.FileSystemObject")
 Set o = Server.CreateObject("Tarnwick.Control")
 o.System = "2003"
@@ -64,7 +65,7 @@ Expect site.MaxConnections, CLng(25), "MaxConnections"
 Set root = GetObject(Host & "2/Root")
 Expect root.Path & "|" & root.AppPoolId & "|" & root.DefaultDoc, "C:\Sites\fay|Tarn_fay|index.htm", _
   "root Path, AppPoolId and DefaultDoc"
-Expect o.ModifySite(F(2), F("new.com"), F(100), F("50"), F("home.asp"), F("fay")), True, "ModifySite"
+Expect o.ModifySite(F(2), F("new.com"), F(100), F(50), F("home.asp"), F("fay")), True, "ModifySite"
 Expect GetObject(Host & "2").MaxConnections, CLng(50), "MaxConnections after ModifySite"
 Expect o.SiteStatus(F(2), F(False)), True, "SiteStatus stop"
 Expect GetObject(Host & "2").ServerState, CLng(4), "ServerState after stop"
@@ -79,8 +80,8 @@ Expect GetObject("WinNT://WEBHOST/tool_user,user").FullName, "Tool User", "full 
 Expect o.AddUserToGroup(F("tool_user"), F("Guests")), True, "AddUserToGroup"
 Expect o.DeleteNtUser(F("tool_user")), True, "DeleteNtUser"
 
-Expect ErrorOf("CreateSite", New Plain), CLng(438), "CreateSite of an object without a default"
-Expect ErrorOf("login", New Plain), CLng(438), "login of an object without a default"
+Expect ErrorOf("CreateSite", bare), CLng(438), "CreateSite of an object without a default"
+Expect ErrorOf("login", bare), CLng(438), "login of an object without a default"
 Expect ErrorOf("login", F(Array("a"))), CLng(13), "login of a field holding an array"
 Expect ErrorOf("CreateSite", Array("a")), CLng(13), "CreateSite of an array"
 
