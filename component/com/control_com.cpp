@@ -257,7 +257,7 @@ STDMETHODIMP ControlCom::DefaultDoc(VARIANT* SiteNum, VARIANT* Doc, VARIANT_BOOL
     if (!SiteNum || !Doc) return E_POINTER;
     return withResult(result, [&] {
         // Passed by reference, and never changed: the caller's variables keep
-        // their values and their types.
+        // their values and their types, an object stays the caller's object.
         Variant siteNum = argument(*SiteNum);
         Variant doc = argument(*Doc);
         return control_.DefaultDoc(siteNum, doc);
