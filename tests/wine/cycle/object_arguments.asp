@@ -70,7 +70,7 @@ Expect GetObject(Host & "2").ServerState, CLng(4), "ServerState after stop"
 Expect o.SiteStatus(F("2"), F(True)), True, "SiteStatus start"
 Set n = F(2) : Set d = F("default.asp")
 Expect o.DefaultDoc(n, d), True, "DefaultDoc"
-Expect TypeName(n) & TypeName(d), "FormFieldFormField", "DefaultDoc leaves the page's objects"
+Expect IsObject(n) And IsObject(d), True, "DefaultDoc leaves the page's objects"
 Expect GetObject(Host & "2/Root").DefaultDoc, "default.asp", "root DefaultDoc after DefaultDoc"
 
 Expect o.CreateNtUser(F("tool_user"), F("Pw-1234567"), F("Tool User"), F("note")), True, "CreateNtUser"
