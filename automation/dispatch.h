@@ -21,7 +21,8 @@ public:
 
     // Calls `name`. Arguments that the member takes by reference may be
     // changed in place. Raises AutomationError on failure (438 for a name the
-    // object does not have).
+    // object does not have). The name "" is the object's default member
+    // (DISPID_VALUE), which conversions read in the object's place.
     virtual Variant invoke(std::string_view name, InvokeKind kind, std::span<Variant> args) = 0;
 
     Variant get(std::string_view name) { return invoke(name, InvokeKind::PropertyGet, {}); }

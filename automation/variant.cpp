@@ -125,6 +125,14 @@ std::string formatNumber(double value, int significantDigits) {
     return result;
 }
 
+Variant defaultValue(const Variant& value) {
+    if (value.type() != VarType::Object) return value;
+    if (!value.object()) raise(errors::kTypeMismatch);
+    Variant inner = value.object()->get("");
+    if (inner.type() == VarType::Object) raise(errors::kTypeMismatch);
+    return inner;
+}
+
 std::string toText(const Variant& value) {
     switch (value.type()) {
         case VarType::Empty: return {};
@@ -135,13 +143,14 @@ std::string toText(const Variant& value) {
         case VarType::Single: return formatNumber(value.singleValue(), 7);
         case VarType::Double: return formatNumber(value.doubleValue(), 15);
         case VarType::String: return value.string();
-        case VarType::Object:
+        case VarType::Object: return toText(defaultValue(value));
         case VarType::Array: raise(errors::kTypeMismatch);
     }
     raise(errors::kTypeMismatch);
 }
 
 std::string concatText(const Variant& value) {
+    if (value.type() == VarType::Object) return concatText(defaultValue(value));
     if (value.isNull()) return {};
     return toText(value);
 }
@@ -169,13 +178,14 @@ double toNumber(const Variant& value) {
             if (auto word = booleanWord(value.string())) return *word ? -1 : 0;
             raise(errors::kTypeMismatch);
         }
-        case VarType::Object:
+        case VarType::Object: return toNumber(defaultValue(value));
         case VarType::Array: raise(errors::kTypeMismatch);
     }
     raise(errors::kTypeMismatch);
 }
 
 bool toBoolean(const Variant& value) {
+    if (value.type() == VarType::Object) return toBoolean(defaultValue(value));
     if (value.type() == VarType::Boolean) return value.boolean();
     return toNumber(value) != 0;
 }
@@ -192,6 +202,7 @@ int32_t toLong(const Variant& value) {
 bool equalsEmptyString(const Variant& value) { return textEquals(value, ""); }
 
 bool textEquals(const Variant& value, std::string_view text) {
+    if (value.type() == VarType::Object) return textEquals(defaultValue(value), text);
     if (value.isNull()) return false;
     return toText(value) == text;
 }

@@ -72,7 +72,16 @@ private:
 
 // Conversions as automation performs them. Each raises AutomationError:
 // 94 "Invalid use of Null" for Null, 13 "Type mismatch" for a value that has
-// no such form, 6 "Overflow" for a number out of range.
+// no such form, 6 "Overflow" for a number out of range. An object converts as
+// the value of its default member (defaultValue), an array never.
+
+// The value automation converts in an object's place: the value of the
+// object's default member (the member named "", DISPID_VALUE), read once; any
+// other value as it is. Raises 438 "Object doesn't support this property or
+// method" for an object without a default member, and 13 for Nothing and for
+// a default value that is itself an object: a conversion goes through one
+// default member, not a chain of them.
+Variant defaultValue(const Variant& value);
 
 // CStr: 5 gives "5", True gives "True", Empty gives "".
 std::string toText(const Variant& value);

@@ -1,5 +1,8 @@
 #include "cli/page_runner.h"
 
+#include <optional>
+
+#include "automation/dispatch.h"
 #include "automation/error.h"
 #include "automation/text.h"
 #include "automation/variant_json.h"
@@ -108,6 +111,41 @@ json pageOptions(const json& page, embedded::PageRequest& request) {
     return calls;
 }
 
+// An object the page passes whose default member holds a value, as ASP's
+// Request.Form("x") (a string list) and an ADO field (rs("x")) do; without a
+// value, an object that has no default member. It has no other member.
+class ValueObject final : public automation::Dispatch {
+public:
+    explicit ValueObject(std::optional<Variant> value) : value_(std::move(value)) {}
+
+    Variant invoke(std::string_view name, automation::InvokeKind kind,
+                   std::span<Variant> args) override {
+        if (!name.empty() || !value_ || kind == automation::InvokeKind::PropertyPut ||
+            !args.empty()) {
+            automation::raise(automation::errors::kMemberNotFound);
+        }
+        return *value_;
+    }
+
+private:
+    std::optional<Variant> value_;
+};
+
+// {"default": v} or {} as the value of {"type": "Object"}.
+automation::ObjectRef valueObject(const json& description,
+                                  const automation::ObjectResolver& objects) {
+    for (const auto& entry : description.items()) {
+        if (entry.key() != "default") {
+            throw automation::ValueFormatError("unknown object entry \"" + entry.key() + "\"");
+        }
+    }
+    std::optional<Variant> value;
+    if (description.contains("default")) {
+        value = automation::variantFromJson(description.at("default"), objects);
+    }
+    return std::make_shared<ValueObject>(std::move(value));
+}
+
 // Puts the page's context where a placeholder for it stands, in arrays too.
 void fillContext(Variant& value, const automation::ObjectRef& context) {
     if (value.type() == automation::VarType::Object && !value.object()) {
@@ -133,11 +171,13 @@ json runPage(embedded::EmbeddedPlatform& platform, const json& page) {
     // Everything is checked before the page starts, so a bad document changes nothing.
     std::shared_ptr<embedded::EmbeddedPage> context;
     std::vector<PlannedCall> planned;
-    automation::ObjectResolver resolver = [&context](const json& value) -> automation::ObjectRef {
+    automation::ObjectResolver resolver = [&context,
+                                           &resolver](const json& value) -> automation::ObjectRef {
         if (value == "ScriptingContext") return context;
+        if (value.is_object()) return valueObject(value, resolver);
         throw automation::ValueFormatError(
-            "the only object a page can pass is {\"type\": \"Object\", \"value\": "
-            "\"ScriptingContext\"}");
+            "an object a page passes is {\"type\": \"Object\", \"value\": "
+            "\"ScriptingContext\"} or {\"type\": \"Object\", \"value\": {\"default\": v}}");
     };
     for (size_t i = 0; i < calls.size(); ++i) planned.push_back(planCall(calls[i], i, resolver));
 

@@ -14,7 +14,10 @@
 //   "calls":            [{"call": "Member", "args": [...]}, {"get": "Property"},
 //                        {"put": "Property", "value": v}]
 // Argument values use the JSON forms of automation values (variant_json.h);
-// {"type": "Object", "value": "ScriptingContext"} is the page's own context.
+// {"type": "Object", "value": "ScriptingContext"} is the page's own context,
+// {"type": "Object", "value": {"default": v}} an object whose default member
+// is the value v (as a form field of the request or a field of a record), and
+// {"type": "Object", "value": {}} an object without a default member.
 //
 // Result document: "session", "results" (one per call that ran: the typed
 // value, plus "args" for members taking arguments by reference, or "error"

@@ -1,5 +1,7 @@
 #include "component/control_object.h"
 
+#include <vector>
+
 #include "automation/error.h"
 
 namespace tarnwick::component {
@@ -35,6 +37,18 @@ std::shared_ptr<platform::ScriptingContext> scriptingContextOf(const Variant& va
 
 Variant ControlObject::invokeMember(const Member& member, std::span<Variant> args) {
     if (args.size() != member.parameters.size()) automation::raise(errors::kWrongArgumentCount);
+    if (member.kind != MemberKind::Method) return run(member, args);
+    // A method works with the values of object arguments. The caller's
+    // arguments stay as they are: the by-reference ones (DefaultDoc's) are
+    // never changed, so the page keeps its objects.
+    std::vector<Variant> values(args.begin(), args.end());
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (member.parameters[i].type == ValueType::Variant) values[i] = argumentValue(values[i]);
+    }
+    return run(member, values);
+}
+
+Variant ControlObject::run(const Member& member, std::span<Variant> args) {
     auto& c = control_;
     auto& a = args;
     switch (member.slot) {

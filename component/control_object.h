@@ -18,12 +18,15 @@ public:
 
     Variant invoke(std::string_view name, automation::InvokeKind kind,
                    std::span<Variant> args) override;
-    // Calls a member already looked up in the table.
+    // Calls a member already looked up in the table; a method receives the
+    // argumentValue of each VARIANT argument.
     Variant invokeMember(const Member& member, std::span<Variant> args);
 
     Control& control() { return control_; }
 
 private:
+    Variant run(const Member& member, std::span<Variant> args);
+
     Control control_;
 };
 

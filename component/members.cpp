@@ -86,4 +86,9 @@ const Member* findMember(std::string_view name, MemberKind kind) {
     return nullptr;
 }
 
+automation::Variant argumentValue(const automation::Variant& value) {
+    if (value.type() != automation::VarType::Object || !value.object()) return value;
+    return automation::defaultValue(value);
+}
+
 }  // namespace tarnwick::component

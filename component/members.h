@@ -9,6 +9,8 @@
 #include <span>
 #include <string_view>
 
+#include "automation/variant.h"
+
 namespace tarnwick::component {
 
 inline constexpr std::string_view kTypeLibraryName = "Tarnwick";
@@ -46,5 +48,12 @@ std::span<const Member> controlMembers();
 // kind: a method call or property read finds methods and property gets, a
 // property write finds property puts. nullptr when there is none.
 const Member* findMember(std::string_view name, MemberKind kind);
+
+// What a method receives for a VARIANT argument: an object (a form field of
+// the request, a field of a record) is replaced by the value of its default
+// member, read once, so that the method converts and stores that value and
+// never the object; an object without one raises 438. Nothing and every other
+// value arrive as they are. The properties keep whatever the page assigns.
+automation::Variant argumentValue(const automation::Variant& value);
 
 }  // namespace tarnwick::component

@@ -53,6 +53,10 @@ HRESULT member(Body&& body) {
 
 Variant in(const VARIANT& value) { return win32::fromVariant(value); }
 
+// A method's argument as the method receives it: an object as the value of its
+// default member (a form field's text, a record field's value).
+Variant argument(const VARIANT& value) { return component::argumentValue(in(value)); }
+
 HRESULT setResult(VARIANT* result, const Variant& value) {
     if (!result) return E_POINTER;
     win32::toVariant(value, result);
@@ -227,15 +231,16 @@ STDMETHODIMP ControlCom::ChkUser(VARIANT* result) {
 }
 
 STDMETHODIMP ControlCom::ShowErr(VARIANT Str, VARIANT* result) {
-    return withResult(result, [&] { return control_.ShowErr(in(Str)); });
+    return withResult(result, [&] { return control_.ShowErr(argument(Str)); });
 }
 
 STDMETHODIMP ControlCom::CreateSite(VARIANT HostUser, VARIANT HostPath, VARIANT HostDomain,
                                     VARIANT HostIIS, VARIANT HostBand, VARIANT HostPool,
                                     VARIANT HostDoc, VARIANT* result) {
     return withResult(result, [&] {
-        return control_.CreateSite(in(HostUser), in(HostPath), in(HostDomain), in(HostIIS),
-                                   in(HostBand), in(HostPool), in(HostDoc));
+        return control_.CreateSite(argument(HostUser), argument(HostPath), argument(HostDomain),
+                                   argument(HostIIS), argument(HostBand), argument(HostPool),
+                                   argument(HostDoc));
     });
 }
 
@@ -243,8 +248,8 @@ STDMETHODIMP ControlCom::ModifySite(VARIANT SiteSN, VARIANT NewDomain, VARIANT N
                                     VARIANT NewIIS, VARIANT NewDoc, VARIANT UserName,
                                     VARIANT_BOOL* result) {
     return withResult(result, [&] {
-        return control_.ModifySite(in(SiteSN), in(NewDomain), in(NewBand), in(NewIIS), in(NewDoc),
-                                   in(UserName));
+        return control_.ModifySite(argument(SiteSN), argument(NewDomain), argument(NewBand),
+                                   argument(NewIIS), argument(NewDoc), argument(UserName));
     });
 }
 
@@ -252,19 +257,21 @@ STDMETHODIMP ControlCom::DefaultDoc(VARIANT* SiteNum, VARIANT* Doc, VARIANT_BOOL
     if (!SiteNum || !Doc) return E_POINTER;
     return withResult(result, [&] {
         // Passed by reference, and never changed: the caller's variables keep
-        // their values and their types.
-        Variant siteNum = in(*SiteNum);
-        Variant doc = in(*Doc);
+        // their values and their types, an object stays the caller's object.
+        Variant siteNum = argument(*SiteNum);
+        Variant doc = argument(*Doc);
         return control_.DefaultDoc(siteNum, doc);
     });
 }
 
 STDMETHODIMP ControlCom::DeleteSite(VARIANT SiteNum, VARIANT SitePath, VARIANT_BOOL* result) {
-    return withResult(result, [&] { return control_.DeleteSite(in(SiteNum), in(SitePath)); });
+    return withResult(result,
+                      [&] { return control_.DeleteSite(argument(SiteNum), argument(SitePath)); });
 }
 
 STDMETHODIMP ControlCom::SiteStatus(VARIANT SiteNum, VARIANT DoWhat, VARIANT_BOOL* result) {
-    return withResult(result, [&] { return control_.SiteStatus(in(SiteNum), in(DoWhat)); });
+    return withResult(result,
+                      [&] { return control_.SiteStatus(argument(SiteNum), argument(DoWhat)); });
 }
 
 STDMETHODIMP ControlCom::Computer(VARIANT* result) {
@@ -272,28 +279,30 @@ STDMETHODIMP ControlCom::Computer(VARIANT* result) {
 }
 
 STDMETHODIMP ControlCom::ChkFolder(VARIANT sFolder, VARIANT_BOOL* result) {
-    return withResult(result, [&] { return control_.ChkFolder(in(sFolder)); });
+    return withResult(result, [&] { return control_.ChkFolder(argument(sFolder)); });
 }
 
 STDMETHODIMP ControlCom::AddUserToGroup(VARIANT strUsername, VARIANT strGroupname,
                                         VARIANT_BOOL* result) {
-    return withResult(result,
-                      [&] { return control_.AddUserToGroup(in(strUsername), in(strGroupname)); });
+    return withResult(result, [&] {
+        return control_.AddUserToGroup(argument(strUsername), argument(strGroupname));
+    });
 }
 
 STDMETHODIMP ControlCom::CreateNtUser(VARIANT UserName, VARIANT PassWord, VARIANT FullName,
                                       VARIANT Info, VARIANT* result) {
     return withResult(result, [&] {
-        return control_.CreateNtUser(in(UserName), in(PassWord), in(FullName), in(Info));
+        return control_.CreateNtUser(argument(UserName), argument(PassWord), argument(FullName),
+                                     argument(Info));
     });
 }
 
 STDMETHODIMP ControlCom::DeleteNtUser(VARIANT UserName, VARIANT* result) {
-    return withResult(result, [&] { return control_.DeleteNtUser(in(UserName)); });
+    return withResult(result, [&] { return control_.DeleteNtUser(argument(UserName)); });
 }
 
 STDMETHODIMP ControlCom::RndStr(VARIANT StrLen, VARIANT* result) {
-    return withResult(result, [&] { return control_.RndStr(in(StrLen)); });
+    return withResult(result, [&] { return control_.RndStr(argument(StrLen)); });
 }
 
 STDMETHODIMP ControlCom::GetNtPass(VARIANT* result) {
@@ -301,13 +310,14 @@ STDMETHODIMP ControlCom::GetNtPass(VARIANT* result) {
 }
 
 STDMETHODIMP ControlCom::CreatePool(VARIANT AppName, VARIANT* result) {
-    return withResult(result, [&] { return control_.CreatePool(in(AppName)); });
+    return withResult(result, [&] { return control_.CreatePool(argument(AppName)); });
 }
 
 STDMETHODIMP ControlCom::login(VARIANT ologinuser, VARIANT ologinpass, VARIANT oadmin_user,
                                VARIANT* result) {
-    return withResult(
-        result, [&] { return control_.login(in(ologinuser), in(ologinpass), in(oadmin_user)); });
+    return withResult(result, [&] {
+        return control_.login(argument(ologinuser), argument(ologinpass), argument(oadmin_user));
+    });
 }
 
 STDMETHODIMP ControlCom::logout(VARIANT* result) {

@@ -43,16 +43,20 @@ private:
 
 Variant DispatchObject::invoke(std::string_view name, InvokeKind kind, std::span<Variant> args) {
     if (!object_) automation::raise(errors::kObjectNotSet);
-    auto wide = toWide(name);
-    LPOLESTR names[] = {wide.data()};
-    DISPID id = DISPID_UNKNOWN;
-    HRESULT hr = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr)) {
-        if (kind == InvokeKind::PropertyGet && args.empty() &&
-            automation::equalsIgnoreCase(name, "Children")) {
-            return enumerate();
+    // The default member has its own DISPID and no name to look up: script
+    // objects (a VBScript class) answer no GetIDsOfNames at all.
+    DISPID id = DISPID_VALUE;
+    if (!name.empty()) {
+        auto wide = toWide(name);
+        LPOLESTR names[] = {wide.data()};
+        HRESULT hr = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+        if (FAILED(hr)) {
+            if (kind == InvokeKind::PropertyGet && args.empty() &&
+                automation::equalsIgnoreCase(name, "Children")) {
+                return enumerate();
+            }
+            automation::raise(errorNumberOf(hr));
         }
-        automation::raise(errorNumberOf(hr));
     }
 
     Arguments arguments(args);
@@ -69,9 +73,9 @@ Variant DispatchObject::invoke(std::string_view name, InvokeKind kind, std::span
     VariantValue result;
     EXCEPINFO exception{};
     UINT argumentError = 0;
-    hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                         kind == InvokeKind::PropertyPut ? nullptr : result.get(), &exception,
-                         &argumentError);
+    HRESULT hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                 kind == InvokeKind::PropertyPut ? nullptr : result.get(),
+                                 &exception, &argumentError);
     if (FAILED(hr)) raiseInvokeError(hr, exception);
     return fromVariant(*result.get());
 }

@@ -2,7 +2,8 @@
 // object, the FileSystemObject, an ASP intrinsic) seen through its IDispatch.
 //
 // Member names are resolved with GetIDsOfNames, so they match ignoring case
-// as the object itself decides. "Children" of an object that has no such
+// as the object itself decides; the name "" is the default member
+// (DISPID_VALUE). "Children" of an object that has no such
 // member lists what For Each over the object yields (its _NewEnum), which is
 // how the core enumerates directory containers.
 #pragma once

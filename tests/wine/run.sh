@@ -8,7 +8,9 @@
 #   3. VBScript pages in our ASP page host (page_host.exe) call the members
 #      by name and check the results' types, the by-reference DefaultDoc and
 #      the error page (tests/wine/pages/*.asp).
-#   4. One hosted site's whole life (tests/wine/cycle/site_cycle.asp) with
+#   4. One hosted site's whole life (tests/wine/cycle/site_cycle.asp), and the
+#      members given objects with a default property for every argument
+#      (tests/wine/cycle/object_arguments.asp), with
 #      TarnwickDoubles.dll registered as the "IIS" and "WinNT" directory
 #      providers and as WScript.Network: the metabase and accounts are the
 #      embedded platform's own code, in memory for the page host's process.
@@ -149,14 +151,18 @@ mkdir -p "$master/Template/Other"
 printf '<html>index</html>\r\n' > "$master/Template/Index.htm"
 printf '<html>not found</html>\r\n' > "$master/Template/Error.htm"
 printf 'read me\r\n' > "$master/Template/Other/ReadMe.txt"
-if "$wine" 'C:\Tarnwick\page_host.exe' --map WScript.Network=Tarnwick.Test.Network \
-    --accounts-double 'C:\Tarnwick\TarnwickDoubles.dll' --site-root 'C:\Inetpub\wwwroot' \
-    "$(winpath "$here/cycle/site_cycle.asp")" | tr -d '\r'; then
-  ok "page site_cycle.asp"
-else
-  fail "page site_cycle.asp"
-fi
-[ ! -e "$WINEPREFIX/drive_c/Sites/bob" ] && ok "site folder gone from the prefix" || fail "site folder left in the prefix"
+for page in "$here"/cycle/*.asp; do
+  if "$wine" 'C:\Tarnwick\page_host.exe' --map WScript.Network=Tarnwick.Test.Network \
+      --accounts-double 'C:\Tarnwick\TarnwickDoubles.dll' --site-root 'C:\Inetpub\wwwroot' \
+      "$(winpath "$page")" | tr -d '\r'; then
+    ok "page $(basename "$page")"
+  else
+    fail "page $(basename "$page")"
+  fi
+done
+for gone in bob fay; do
+  [ ! -e "$WINEPREFIX/drive_c/Sites/$gone" ] && ok "folder Sites/$gone gone from the prefix" || fail "folder Sites/$gone left in the prefix"
+done
 
 echo "== tarnwick.exe with the directory doubles"
 cp "$build/cli-win32/tarnwick.exe" "$build/tests-wine/site_program_host.exe" \
