@@ -75,11 +75,11 @@ bool isConsole(HANDLE handle) {
 std::string toCodePage(std::string_view utf8, UINT codePage) {
     if (codePage == CP_UTF8 || utf8.empty()) return std::string(utf8);
     auto wide = platform::win32::toWide(utf8);
-    int size = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
-                                   nullptr, 0, nullptr, nullptr);
+    int size = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                   0, nullptr, nullptr);
     std::string bytes(static_cast<size_t>(std::max(size, 0)), '\0');
-    WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(),
-                        size, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), size,
+                        nullptr, nullptr);
     return bytes;
 }
 

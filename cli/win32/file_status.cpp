@@ -7,13 +7,12 @@
 // start there. Filling the import slots here, in an object linked into the
 // program itself, keeps the linker from taking them from msvcrt.dll, as the
 // toolchain's own stand-ins for newer runtime functions do.
+#include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <cerrno>
 #include <cstring>
-#include <io.h>
-#include <sys/stat.h>
-
 #include <string_view>
 
 namespace {
@@ -33,8 +32,7 @@ __time64_t secondsOf(const FILETIME& time) {
 unsigned short modeOf(DWORD attributes) {
     unsigned short mode = _S_IREAD;
     if (!(attributes & FILE_ATTRIBUTE_READONLY)) mode |= _S_IWRITE;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) mode |= _S_IFDIR | _S_IEXEC;
-    else mode |= _S_IFREG;
+    mode |= (attributes & FILE_ATTRIBUTE_DIRECTORY) ? _S_IFDIR | _S_IEXEC : _S_IFREG;
     return static_cast<unsigned short>(mode | (mode & 0700) >> 3 | (mode & 0700) >> 6);
 }
 
@@ -42,8 +40,8 @@ void fill(struct _stat64* status, DWORD attributes, DWORD sizeHigh, DWORD sizeLo
           const FILETIME& accessed, const FILETIME& written, const FILETIME& created) {
     status->st_mode = modeOf(attributes);
     status->st_nlink = 1;
-    status->st_size = static_cast<__int64>((static_cast<unsigned long long>(sizeHigh) << 32) |
-                                           sizeLow);
+    status->st_size =
+        static_cast<__int64>((static_cast<unsigned long long>(sizeHigh) << 32) | sizeLow);
     status->st_atime = secondsOf(accessed);
     status->st_mtime = secondsOf(written);
     status->st_ctime = secondsOf(created);
@@ -85,9 +83,8 @@ int __cdecl statusOfDescriptor(int descriptor, struct _stat64* status) {
     if (!GetFileInformationByHandle(handle, &information)) {
         return failWith(errnoOf(GetLastError()));
     }
-    fill(status, information.dwFileAttributes, information.nFileSizeHigh,
-         information.nFileSizeLow, information.ftLastAccessTime, information.ftLastWriteTime,
-         information.ftCreationTime);
+    fill(status, information.dwFileAttributes, information.nFileSizeHigh, information.nFileSizeLow,
+         information.ftLastAccessTime, information.ftLastWriteTime, information.ftCreationTime);
     status->st_nlink = static_cast<short>(information.nNumberOfLinks);
     return 0;
 }
@@ -96,7 +93,8 @@ int __cdecl statusOfPath(const wchar_t* path, struct _stat64* status) {
     if (!path || !status) return failWith(EINVAL);
     std::memset(status, 0, sizeof *status);
     // Wildcards name no file.
-    if (std::wstring_view(path).find_first_of(L"*?") != std::wstring_view::npos) return failWith(ENOENT);
+    if (std::wstring_view(path).find_first_of(L"*?") != std::wstring_view::npos)
+        return failWith(ENOENT);
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) {
         return failWith(errnoOf(GetLastError()));

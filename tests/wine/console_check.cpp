@@ -80,8 +80,7 @@ void units(const std::wstring& folder) {
           "_wstat64 of a missing file");
     check(_wstat64((folder + L"\\*.json").c_str(), &status) == -1, "_wstat64 of a wildcard");
     int descriptor = _wopen(path.c_str(), 0);
-    check(_fstat64(descriptor, &status) == 0 && (status.st_mode & _S_IFREG) &&
-              status.st_size == 14,
+    check(_fstat64(descriptor, &status) == 0 && (status.st_mode & _S_IFREG) && status.st_size == 14,
           "_fstat64 of a file");
     _close(descriptor);
     check(_fstat64(-1, &status) == -1 && errno == EBADF, "_fstat64 of no file");
@@ -92,9 +91,9 @@ int console(const std::wstring& reportPath, const std::wstring& expected,
     report = _wfopen(reportPath.c_str(), L"w");
     UINT before = GetConsoleOutputCP();
     check(SetConsoleOutputCP(936), "the console takes code page 936");
-    HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+    HANDLE screen =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     auto run = [&](HANDLE error) {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -122,8 +121,7 @@ int console(const std::wstring& reportPath, const std::wstring& expected,
     DWORD read = 0;
     ReadConsoleOutputCharacterW(screen, text.data(), static_cast<DWORD>(text.size()), {0, 0},
                                 &read);
-    check(text.find(expected) != std::wstring::npos,
-          "the screen shows " + win32::toUtf8(expected));
+    check(text.find(expected) != std::wstring::npos, "the screen shows " + win32::toUtf8(expected));
 
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE error = CreateFileW((reportPath + L".err").c_str(), GENERIC_WRITE, 0, &inherit,
@@ -150,6 +148,7 @@ int wmain(int argc, wchar_t** argv) {
         }
         return console(args[1], args[2], commandLine);
     }
-    std::fprintf(stderr, "usage: console_check units <folder> | console <report> <line> <exe> ...\n");
+    std::fprintf(stderr,
+                 "usage: console_check units <folder> | console <report> <line> <exe> ...\n");
     return 64;
 }
