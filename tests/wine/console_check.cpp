@@ -1,8 +1,9 @@
 // tarnwick.exe's output under Wine (tests/wine/run.sh):
 //
 //   console_check.exe units <folder>
-//       the code-page conversion, the stream buffer over a file, and the
-//       program's _fstat64 and _wstat64, in <folder>;
+//       the code-page conversion, the stream buffer over a file, the
+//       program's _fstat64 and _wstat64 (in <folder>), and the output form
+//       the command line chooses (with the directory doubles registered);
 //   console_check.exe console <report> <expected line> <tarnwick.exe> <args>...
 //       on a console (run under a terminal): sets the console to code page
 //       936 as on a Chinese server, runs tarnwick.exe on it, checks that the
@@ -16,10 +17,14 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/win32/console_output.h"
+#include "cli/win32/site_program.h"
 #include "platform/win32/com_values.h"
 
 namespace {
@@ -84,6 +89,25 @@ void units(const std::wstring& folder) {
           "_fstat64 of a file");
     _close(descriptor);
     check(_fstat64(-1, &status) == -1 && errno == EBADF, "_fstat64 of no file");
+
+    // The form the command line asks for, told before the command runs.
+    struct Form {
+        std::vector<std::string> args;
+        bool json;
+    } forms[] = {{{"site", "list", "--json"}, true},
+                 {{"site", "show", "1", "--json"}, true},
+                 {{"site", "list"}, false},
+                 {{"site", "show", "1"}, false}};
+    std::ostringstream discarded;
+    auto* saved = std::cout.rdbuf(discarded.rdbuf());
+    for (const auto& form : forms) {
+        std::optional<bool> told;
+        tarnwick::cli::win32::ProgramSettings settings;
+        settings.outputForm = [&told](bool json) { told = json; };
+        tarnwick::cli::win32::runSiteProgram(form.args, settings);
+        check(told == form.json, "the output form of " + form.args[1] + " " + form.args.back());
+    }
+    std::cout.rdbuf(saved);
 }
 
 int console(const std::wstring& reportPath, const std::wstring& expected,
@@ -138,7 +162,9 @@ int console(const std::wstring& reportPath, const std::wstring& expected,
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::wstring> args(argv + 1, argv + argc);
     if (args.size() == 2 && args[0] == L"units") {
+        if (FAILED(CoInitialize(nullptr))) return 1;
         units(args[1]);
+        CoUninitialize();
         return failures;
     }
     if (args.size() >= 4 && args[0] == L"console") {

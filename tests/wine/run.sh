@@ -194,9 +194,9 @@ cp "$build/tests-wine/console_check.exe" "$dll_dir/"
 checks="$WINEPREFIX/drive_c/ConsoleCheck"
 mkdir -p "$checks"
 if "$wine" 'C:\Tarnwick\console_check.exe' units 'C:\ConsoleCheck' | tr -d '\r'; then
-  ok "output routines and the program's _fstat64 and _wstat64"
+  ok "output routines, the program's _fstat64 and _wstat64, the output form"
 else
-  fail "output routines and the program's _fstat64 and _wstat64"
+  fail "output routines, the program's _fstat64 and _wstat64, the output form"
 fi
 # A refusal in Chinese: site number 0 is refused before anything is read.
 refusal='tarnwick: 参数出错,请检查!'
