@@ -105,7 +105,9 @@ void units(const std::wstring& folder) {
         tarnwick::cli::win32::ProgramSettings settings;
         settings.outputForm = [&told](bool json) { told = json; };
         tarnwick::cli::win32::runSiteProgram(form.args, settings);
-        check(told == form.json, "the output form of " + form.args[1] + " " + form.args.back());
+        std::string line;
+        for (const auto& word : form.args) line += " " + word;
+        check(told == form.json, "the output form of" + line);
     }
     std::cout.rdbuf(saved);
 }
