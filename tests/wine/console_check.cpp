@@ -89,9 +89,10 @@ int console(const std::wstring& reportPath, const std::wstring& expected,
     report = _wfopen(reportPath.c_str(), L"w");
     UINT before = GetConsoleOutputCP();
     check(SetConsoleOutputCP(936), "the console takes code page 936");
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE screen =
         CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
+                    &inherit, OPEN_EXISTING, 0, nullptr);
     auto run = [&](HANDLE error) {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -119,7 +120,6 @@ int console(const std::wstring& reportPath, const std::wstring& expected,
                                 &read);
     check(text.find(expected) != std::wstring::npos, "the screen shows " + win32::toUtf8(expected));
 
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE error = CreateFileW((reportPath + L".err").c_str(), GENERIC_WRITE, 0, &inherit,
                                CREATE_ALWAYS, 0, nullptr);
     run(error);
