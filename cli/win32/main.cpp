@@ -4,18 +4,24 @@
 #include <string>
 #include <vector>
 
+#include "cli/win32/console_output.h"
 #include "cli/win32/site_program.h"
 #include "platform/win32/com_values.h"
 
 int wmain(int argc, wchar_t** argv) {
-    // Messages are UTF-8, as the component writes them.
-    SetConsoleOutputCP(CP_UTF8);
+    namespace win32 = tarnwick::cli::win32;
+    // The console's code page stays as the administrator has it: see console_output.h.
+    win32::StandardStreams streams;
     if (FAILED(CoInitialize(nullptr))) return 2;
     int code = 0;
     {
         std::vector<std::string> args;
         for (int i = 1; i < argc; ++i) args.push_back(tarnwick::platform::win32::toUtf8(argv[i]));
-        code = tarnwick::cli::win32::runSiteProgram(args);
+        win32::ProgramSettings settings;
+        settings.outputForm = [&streams](bool json) {
+            streams.setOutputForm(json ? win32::OutputForm::Json : win32::OutputForm::Text);
+        };
+        code = win32::runSiteProgram(args, settings);
     }
     CoUninitialize();
     return code;

@@ -313,6 +313,15 @@ public:
               "administrator's command prompt") {}
 };
 
+// Whether the command given is `list` or `show` with --json.
+bool asksForJson(CLI::App& site) {
+    for (auto* command : site.get_subcommands()) {
+        auto* json = command->get_option_no_throw("--json");
+        if (json && json->count() > 0 && json->as<bool>()) return true;
+    }
+    return false;
+}
+
 void addCommands(CLI::App& app, Machine& machine, int& exitCode) {
     auto* site = app.add_subcommand("site", "Manage the hosted sites of this server's IIS");
     site->require_subcommand(1);
@@ -320,7 +329,8 @@ void addCommands(CLI::App& app, Machine& machine, int& exitCode) {
     auto* m = &machine;
     // Every site command works on the metabase, the accounts and the folders:
     // without administrator rights it is refused before it reads anything.
-    site->parse_complete_callback([m] {
+    site->parse_complete_callback([m, site] {
+        if (m->settings.outputForm) m->settings.outputForm(asksForJson(*site));
         if (m->settings.assumeNotAdministrator || !isAdministrator()) throw NotAdministrator();
     });
 

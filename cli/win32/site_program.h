@@ -5,6 +5,7 @@
 // message on standard error and exit code 1.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +19,9 @@ struct ProgramSettings {
     // Treats the user as lacking administrator rights, so that the refusal can
     // be tested on a system where the user has them.
     bool assumeNotAdministrator = false;
+    // Told once the command line is read, before the command runs, whether
+    // standard output carries JSON (`site list --json`, `site show N --json`).
+    std::function<void(bool json)> outputForm;
 };
 
 // Runs one command line (without the program's name); COM must be initialised

@@ -27,7 +27,11 @@
 #      lists the sites as JSON.
 #   6. The machine-wide lock (lock_probe.exe): a process waits while another
 #      holds it, gives up after its wait, and takes over from a holder that died.
-#   7. Setup.exe in a virtual desktop on Xvfb (tests/wine/setup/run.sh): its
+#   7. tarnwick.exe's output (console_check.exe): on a console set to code
+#      page 936, the console keeps its code page and shows a Chinese refusal,
+#      and redirected text is in that code page; without a console, text is in
+#      the ANSI code page (1252, or 936 with a zh_CN locale).
+#   8. Setup.exe in a virtual desktop on Xvfb (tests/wine/setup/run.sh): its
 #      window's layout and a screenshot (<build>/setup-window.png), then an
 #      installation and uninstallation driven through the window against the
 #      same doubles and an ODBC driver setup double.
@@ -212,6 +216,39 @@ answer=$("$wine" "$probe" die | tr -d '\r') && status=0 || status=$?
 answer=$("$wine" "$probe" take 2000 | tr -d '\r') || true
 [ "$answer" = "taken" ] && ok "a holder that died leaves the lock to the next" \
   || fail "the lock after its holder died: $answer"
+
+echo "== tarnwick.exe's output on a console and redirected"
+cp "$build/tests-wine/console_check.exe" "$dll_dir/"
+checks="$WINEPREFIX/drive_c/ConsoleCheck"
+mkdir -p "$checks"
+if "$wine" 'C:\Tarnwick\console_check.exe' units 'C:\ConsoleCheck' | tr -d '\r'; then
+  ok "output routines, the program's _fstat64 and _wstat64, the output form"
+else
+  fail "output routines, the program's _fstat64 and _wstat64, the output form"
+fi
+# A refusal in Chinese (site number 0), on a console (`script` gives Wine a
+# terminal, hence a console) and redirected: with a console in the console's
+# code page (936), without one in the ANSI code page (1252 for C.UTF-8, 936
+# for a zh_CN locale made here).
+refusal='tarnwick: 参数出错,请检查!'
+refused=(site modify 0 --domain a.com --user a)
+gbk() { printf '%s\r\n' "$refusal" | iconv -f UTF-8 -t GBK; }
+script -qec "$wine 'C:\\Tarnwick\\console_check.exe' console 'C:\\ConsoleCheck\\console.txt' \
+  '$refusal' 'C:\\Tarnwick\\tarnwick.exe ${refused[*]}'" /dev/null </dev/null >/dev/null 2>&1 || true
+tr -d '\r' < "$checks/console.txt" 2>/dev/null | sed 's/$/ (on a console)/' || true
+grep -q '^ok' "$checks/console.txt" && ! grep -q '^FAIL' "$checks/console.txt" ||
+  fail "tarnwick.exe on a console"
+localedef -i zh_CN -f UTF-8 "$checks/zh_CN.UTF-8" 2>/dev/null || true
+for locale in C.UTF-8 zh_CN.UTF-8; do
+  LOCPATH="$checks" LC_ALL=$locale "$wine" 'C:\Tarnwick\tarnwick.exe' "${refused[@]}" \
+    2>"$checks/$locale.err" || true
+done
+for expected in "console.txt.err:$(gbk | xxd -p)" "zh_CN.UTF-8.err:$(gbk | xxd -p)" \
+    "C.UTF-8.err:$(printf 'tarnwick: ????,???!\r\n' | xxd -p)"; do
+  actual=$(xxd -p "$checks/${expected%%:*}" 2>/dev/null | tr -d '\n')
+  [ "$actual" = "$(printf '%s' "${expected#*:}" | tr -d '\n')" ] && ok "redirected text: ${expected%%:*}" ||
+    fail "redirected text: ${expected%%:*} holds $actual"
+done
 
 echo "== Setup.exe"
 if WINE="$wine" WINESERVER="$wineserver" bash "$here/setup/run.sh" "$build"; then
