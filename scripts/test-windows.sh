@@ -22,7 +22,7 @@ update_lists=false
 bash scripts/install-deps.sh cmake ninja-build nlohmann-json3-dev \
   g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix \
   mingw-w64-tools libwine-dev wine64 fonts-wine xvfb imagemagick fonts-wqy-microhei \
-  locales
+  locales xxd
 
 build() {  # build <folder> <toolchain> <wine tests ON|OFF> <targets...>
   local dir=$1 toolchain=$2 tests=$3
