@@ -33,7 +33,8 @@ TEST_F(CreatePool, EveryFailureEndsQuietlyWithEmpty) {
     auto before = platform->dump()["metabase"];
     EXPECT_TRUE(createPool("").isEmpty());
     // Names that are no plain key name make nothing.
-    for (const std::string name : {"..", "a/b", "a\nb", std::string(256, 'p')}) {
+    for (const std::string& name :
+         std::vector<std::string>{"..", "a/b", "a\nb", std::string(256, 'p')}) {
         EXPECT_TRUE(createPool(name).isEmpty());
     }
     inject("GetObject", "*AppPools", static_cast<int32_t>(0x80070005u));
