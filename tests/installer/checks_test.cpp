@@ -133,6 +133,104 @@ TEST_F(Checks, TheSiteFolderAndTheDatabaseNameAreRefusedBeforeAnythingIsMade) {
     EXPECT_TRUE(exists("C:\\Setup2\\Panel\\Data\\my data.mdb"));
 }
 
+// The domain names the administrator account in the ANSI code page (936
+// here), and the data source name must be one ODBC takes. A case that passes
+// every input check reaches the Serv-U check, made to fail here.
+TEST_F(Checks, TheDomainAndTheDataSourceNameAreCheckedBeforeAnythingIsMade) {
+    const std::string_view passes = msg::kWrongServUFolder;
+    const struct {
+        const char* domain;
+        std::string dataSource;
+        std::string_view message;
+    } cases[] = {
+        {"ä.test", "paneldsn", msg::kDomainOutsideCodePage},
+        {"a\xF0\x9F\x98\x80.test", "paneldsn", msg::kDomainOutsideCodePage},
+        {"中文.test", "paneldsn", passes},
+        {"panel.test", " ", msg::kDataSourceNameInvalid},
+        {"panel.test", std::string(32, 'd'), passes},
+        {"panel.test", std::string(33, 'd'), msg::kDataSourceNameInvalid},
+        {"panel.test", "数据源名", passes},
+        {"panel.test", "my dsn-1_x.", passes},
+        {"panel.test", "dsnä", msg::kDataSourceNameInvalid},
+        {"panel.test", "a\nb", msg::kDataSourceNameInvalid},
+        {"panel.test", "a\rb", msg::kDataSourceNameInvalid},
+        {"panel.test", "a\tb", msg::kDataSourceNameInvalid},
+        {"panel.test", "a\x7F", msg::kDataSourceNameInvalid},
+        {"panel.test", "a;b", msg::kNoSemicolons},
+    };
+    auto checked = [&](const char* domain, const std::string& dataSource) {
+        view.events.clear();
+        fillIn();
+        form.fields.Text2 = domain;
+        form.fields.Text5 = "D:\\";
+        form.fields.Text7 = dataSource;
+        EXPECT_FALSE(form.Command1_Click());
+        auto shown = messages();
+        return shown.empty() ? view.caption() : shown.front();
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.domain) + " with " + c.dataSource);
+        EXPECT_EQ(checked(c.domain, c.dataSource), c.message);
+    }
+    for (char reserved : std::string_view("[]{}(),?*=!@\\|")) {
+        SCOPED_TRACE(reserved);
+        EXPECT_EQ(checked("panel.test", std::string("a") + reserved + "b"),
+                  msg::kDataSourceNameInvalid);
+    }
+    EXPECT_FALSE(exists("D:\\Panel"));
+    EXPECT_FALSE(exists("C:\\Setup\\Log.ini"));
+}
+
+// Nor may the site folder be, hold or lie in another site's root folder: the
+// default web site's (C:\Inetpub\wwwroot) or a hosted site's.
+TEST_F(Checks, TheSiteFolderKeepsApartFromEverySite) {
+    auto created = platform->services()
+                       .directory->bind("IIS://WEBHOST/W3SVC")
+                       ->call("Create", {"IIsWebServer", 5});
+    auto& site = automation::objectOf(created);
+    site.call("SetInfo");
+    auto root = site.call("Create", {"IIsWebVirtualDir", "ROOT"});
+    automation::objectOf(root).put("Path", "D:\\Web\\bob");
+    automation::objectOf(root).call("SetInfo");
+
+    const struct {
+        const char* folder;
+        std::string_view message;  // empty: accepted
+    } cases[] = {
+        {"C:\\Inetpub", msg::kFolderOfAnotherSite},
+        {"c:\\inetpub\\WWWROOT\\", msg::kFolderOfAnotherSite},
+        {"C:\\Inetpub\\wwwroot\\Panel", msg::kFolderOfAnotherSite},
+        {"D:\\Web", msg::kFolderOfAnotherSite},
+        {"D:\\Web\\bob", msg::kFolderOfAnotherSite},
+        {"D:\\Web\\bob\\Panel", msg::kFolderOfAnotherSite},
+        {"D:\\Web\\bobby", {}},
+        {"C:\\Inetpub2\\Panel", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        view.events.clear();
+        fillIn();
+        form.fields.Text3 = c.folder;
+        form.fields.Text5 = "D:\\";
+        EXPECT_FALSE(form.Command1_Click());
+        if (c.message.empty()) {
+            EXPECT_EQ(messages(), std::vector<std::string>{std::string(msg::kWrongServUFolder)});
+        } else {
+            EXPECT_EQ(view.caption(), c.message);
+            EXPECT_TRUE(messages().empty());
+        }
+    }
+
+    // A site whose root cannot be read: its folder is unknown, so no folder passes.
+    inject("GetObject", "IIS://WEBHOST/W3SVC/5/ROOT", static_cast<int32_t>(0x80070005u), false);
+    fillIn();
+    form.fields.Text3 = "D:\\Elsewhere";
+    EXPECT_FALSE(form.Command1_Click());
+    EXPECT_EQ(view.caption(), msg::kSitesUnreadable);
+    EXPECT_FALSE(exists("D:\\Elsewhere"));
+    EXPECT_FALSE(exists("D:\\Web\\bob"));
+}
+
 TEST_F(Checks, DomainLimitsAndAnEmptyPoolAreAccepted) {
     for (auto [domain, folder] : {std::pair{"abcdefghi.test", "D:\\P14"}, {"a.", "D:\\PA"}}) {
         SCOPED_TRACE(domain);

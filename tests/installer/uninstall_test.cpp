@@ -98,7 +98,7 @@ TEST_F(Uninstall, ALogWithOnlyTheAccountRemovesTheAccount) {
     ASSERT_TRUE(form.Command1_Click());
     writeFile("C:\\Setup\\Log.ini", "ADMIN_PANEL.TEST\r\n");
     EXPECT_TRUE(form.Command3_Click());
-    EXPECT_EQ(messages(), kAllMessages);
+    EXPECT_EQ(messages(), (Strings{"NT 帐号已删除...", "恭喜你,卸载成功!"}));
     EXPECT_FALSE(accountExists("ADMIN_PANEL.TEST"));
     EXPECT_TRUE(siteExists(*platform, 2));
     EXPECT_TRUE(exists("D:\\Panel\\Web\\Db.asp"));
@@ -171,6 +171,112 @@ TEST_F(Uninstall, ALogNamingWhatNoInstallationMakesRemovesNothing) {
     EXPECT_TRUE(siteExists(*platform, 1));
     EXPECT_TRUE(siteExists(*platform, 2));
     EXPECT_TRUE(exists("D:\\Panel"));
+}
+
+// The site of the log is removed only while it is still the master control
+// site: its comment and every binding name the domain of the log's account,
+// and its root lies in the log's folder. Whatever else now has the number
+// stays, with a message box; when its root lies in the log's folder, nothing
+// is removed at all.
+TEST_F(Uninstall, ASiteThatChangedHandsStays) {
+    using automation::Variant;
+    using Values = std::vector<std::pair<const char*, Variant>>;
+    const Strings panelGone = {"NT 帐号已删除...", std::string(msg::kSiteNotThePanels),
+                               "网站目录已删除...", "恭喜你,卸载成功!"};
+    const Strings nothing = {std::string(msg::kLogFolderOfAnotherSite)};
+    const Values customerSite = {{"ServerComment", "Z_BOB.COM"},
+                                 {"ServerBindings", Variant::Array{":80:bob.com"}}};
+    const struct {
+        const char* name;
+        bool replaced;  // site 2 deleted and, with values, made again
+        Values site;
+        const char* root;  // the root's path, or nullptr to leave it
+        Strings messages;
+    } cases[] = {
+        {"only letter case differs",
+         false,
+         {{"ServerComment", "Panel.Test"},
+          {"ServerBindings", Variant::Array{"10.0.0.1:80:PANEL.test"}}},
+         nullptr,
+         kAllMessages},
+        {"another comment", false, {{"ServerComment", "Z_BOB.COM"}}, nullptr, nothing},
+        {"another binding",
+         false,
+         {{"ServerBindings", Variant::Array{":80:bob.com"}}},
+         nullptr,
+         nothing},
+        {"a binding more",
+         false,
+         {{"ServerBindings", Variant::Array{":80:panel.test", ":80:www.bob.com"}}},
+         nullptr,
+         nothing},
+        {"the root moved out", false, {}, "D:\\Web\\bob", panelGone},
+        {"another comment, the root moved out",
+         false,
+         {{"ServerComment", "Z_BOB.COM"}},
+         "D:\\Web\\bob",
+         panelGone},
+        {"deleted", true, {}, nullptr, kAllMessages},
+        {"a customer's site took the number", true, customerSite, "D:\\Web\\bob", panelGone},
+        {"a customer's site in the folder", true, customerSite, "D:\\Panel\\bob", nothing},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        InstallerMachine machine;
+        machine.fillIn();
+        ASSERT_TRUE(machine.form.Command1_Click());
+        auto& directory = *machine.platform->services().directory;
+        if (c.replaced) {
+            auto service = directory.bind("IIS://WEBHOST/W3SVC");
+            service->call("Delete", {"IIsWebServer", 2});
+            if (!c.site.empty()) {
+                auto& site = automation::objectOf(service->call("Create", {"IIsWebServer", 2}));
+                site.call("SetInfo");
+                automation::objectOf(site.call("Create", {"IIsWebVirtualDir", "ROOT"}))
+                    .call("SetInfo");
+            }
+        }
+        auto store = [&](const std::string& path, const Values& values) {
+            auto key = directory.bind(path);
+            for (const auto& [name, value] : values) key->put(name, value);
+            key->call("SetInfo");
+        };
+        if (!c.site.empty()) store("IIS://WEBHOST/W3SVC/2", c.site);
+        if (c.root) store("IIS://WEBHOST/W3SVC/2/ROOT", {{"Path", c.root}});
+
+        machine.form.Command3_Click();
+        EXPECT_EQ(machine.messages(), c.messages);
+        EXPECT_EQ(siteExists(*machine.platform, 2), c.messages != kAllMessages);
+        EXPECT_EQ(machine.exists("D:\\Panel"), c.messages == nothing);
+        EXPECT_EQ(machine.exists("C:\\Setup\\Log.ini"), c.messages == nothing);
+    }
+}
+
+// A metabase that cannot be read removes nothing. A removal that fails says
+// so, and the log stays for the next press, which removes what is left.
+TEST_F(Uninstall, AFailedRemovalSaysSoAndTheNextPressFinishes) {
+    constexpr int32_t kAccessDenied = static_cast<int32_t>(0x80070005u);
+    fillIn();
+    ASSERT_TRUE(form.Command1_Click());
+    inject("GetObject", "IIS://WEBHOST/W3SVC/2/ROOT", kAccessDenied);
+    EXPECT_FALSE(form.Command3_Click());
+    EXPECT_EQ(messages(), Strings{std::string(msg::kSitesUnreadable)});
+    EXPECT_TRUE(siteExists(*platform, 2));
+
+    view.events.clear();
+    inject("Delete", "WinNT://*", kAccessDenied);
+    EXPECT_FALSE(form.Command3_Click());
+    EXPECT_EQ(messages(), (Strings{"NT 帐号删除失败!", "主控端已删除...", "网站目录已删除...",
+                                   std::string(msg::kUninstallIncomplete)}));
+    EXPECT_TRUE(accountExists("ADMIN_PANEL.TEST"));
+    EXPECT_FALSE(siteExists(*platform, 2));
+    EXPECT_FALSE(exists("D:\\Panel"));
+
+    view.events.clear();
+    EXPECT_TRUE(form.Command3_Click());
+    EXPECT_EQ(messages(), kAllMessages);
+    EXPECT_FALSE(accountExists("ADMIN_PANEL.TEST"));
+    EXPECT_FALSE(exists("C:\\Setup\\Log.ini"));
 }
 
 }  // namespace
