@@ -225,15 +225,16 @@ TEST_F(Uninstall, ASiteThatChangedHandsStays) {
         InstallerMachine machine;
         machine.fillIn();
         ASSERT_TRUE(machine.form.Command1_Click());
-        auto& directory = *machine.platform->services().directory;
+        auto services = machine.platform->services();
+        auto& directory = *services.directory;
         if (c.replaced) {
             auto service = directory.bind("IIS://WEBHOST/W3SVC");
             service->call("Delete", {"IIsWebServer", 2});
             if (!c.site.empty()) {
-                auto& site = automation::objectOf(service->call("Create", {"IIsWebServer", 2}));
-                site.call("SetInfo");
-                automation::objectOf(site.call("Create", {"IIsWebVirtualDir", "ROOT"}))
-                    .call("SetInfo");
+                auto site = service->call("Create", {"IIsWebServer", 2});
+                automation::objectOf(site).call("SetInfo");
+                auto root = automation::objectOf(site).call("Create", {"IIsWebVirtualDir", "ROOT"});
+                automation::objectOf(root).call("SetInfo");
             }
         }
         auto store = [&](const std::string& path, const Values& values) {
