@@ -69,7 +69,7 @@ private:
 // Nothing is removed when there is no log, when the log names what no
 // installation makes, or when the metabase cannot be read. When a removal
 // fails the log stays, and the next press removes what is left. True when
-// everything the log names is gone and the log with it.
+// no removal failed and the log is gone.
 bool Uninstall(SetupSystem& system, FormView& view);
 
 }  // namespace tarnwick::installer
