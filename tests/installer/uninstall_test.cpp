@@ -1,5 +1,6 @@
 // The uninstall button: what the install log names is removed, each step
 // confirmed in a message box, and exactly the documented leftovers remain.
+#include "automation/text.h"
 #include "installer/install_log.h"
 #include "installer_fixture.h"
 
@@ -179,77 +180,52 @@ TEST_F(Uninstall, ALogNamingWhatNoInstallationMakesRemovesNothing) {
 // stays, with a message box; when its root lies in the log's folder, nothing
 // is removed at all.
 TEST_F(Uninstall, ASiteThatChangedHandsStays) {
-    using automation::Variant;
-    using Values = std::vector<std::pair<const char*, Variant>>;
-    const Strings panelGone = {"NT 帐号已删除...", std::string(msg::kSiteNotThePanels),
-                               "网站目录已删除...", "恭喜你,卸载成功!"};
-    const Strings nothing = {std::string(msg::kLogFolderOfAnotherSite)};
-    const Values customerSite = {{"ServerComment", "Z_BOB.COM"},
-                                 {"ServerBindings", Variant::Array{":80:bob.com"}}};
+    enum Outcome { Removed, Stays, NothingRemoved };
+    const Strings expected[] = {kAllMessages,
+                                {"NT 帐号已删除...", std::string(msg::kSiteNotThePanels),
+                                 "网站目录已删除...", "恭喜你,卸载成功!"},
+                                {std::string(msg::kLogFolderOfAnotherSite)}};
+    // What site 2 holds after the installation; nullptr leaves a value as it is.
     const struct {
-        const char* name;
-        bool replaced;  // site 2 deleted and, with values, made again
-        Values site;
-        const char* root;  // the root's path, or nullptr to leave it
-        Strings messages;
+        const char* comment;
+        const char* bindings;  // separated by ","
+        const char* root;
+        Outcome outcome;
     } cases[] = {
-        {"only letter case differs",
-         false,
-         {{"ServerComment", "Panel.Test"},
-          {"ServerBindings", Variant::Array{"10.0.0.1:80:PANEL.test"}}},
-         nullptr,
-         kAllMessages},
-        {"another comment", false, {{"ServerComment", "Z_BOB.COM"}}, nullptr, nothing},
-        {"another binding",
-         false,
-         {{"ServerBindings", Variant::Array{":80:bob.com"}}},
-         nullptr,
-         nothing},
-        {"a binding more",
-         false,
-         {{"ServerBindings", Variant::Array{":80:panel.test", ":80:www.bob.com"}}},
-         nullptr,
-         nothing},
-        {"the root moved out", false, {}, "D:\\Web\\bob", panelGone},
-        {"another comment, the root moved out",
-         false,
-         {{"ServerComment", "Z_BOB.COM"}},
-         "D:\\Web\\bob",
-         panelGone},
-        {"deleted", true, {}, nullptr, kAllMessages},
-        {"a customer's site took the number", true, customerSite, "D:\\Web\\bob", panelGone},
-        {"a customer's site in the folder", true, customerSite, "D:\\Panel\\bob", nothing},
+        {"Panel.Test", "10.0.0.1:80:PANEL.test", nullptr, Removed},
+        {"Z_BOB.COM", nullptr, nullptr, NothingRemoved},
+        {nullptr, ":80:bob.com", nullptr, NothingRemoved},
+        {nullptr, ":80:panel.test,:80:www.bob.com", nullptr, NothingRemoved},
+        {nullptr, nullptr, "D:\\Web\\bob", Stays},
+        // A customer's site that took the number, outside and inside the folder.
+        {"Z_BOB.COM", ":80:bob.com", "D:\\Web\\bob", Stays},
+        {"Z_BOB.COM", ":80:bob.com", "D:\\Panel\\bob", NothingRemoved},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(c.bindings ? c.bindings : "") + " " + (c.root ? c.root : ""));
         InstallerMachine machine;
         machine.fillIn();
         ASSERT_TRUE(machine.form.Command1_Click());
         auto services = machine.platform->services();
-        auto& directory = *services.directory;
-        if (c.replaced) {
-            auto service = directory.bind("IIS://WEBHOST/W3SVC");
-            service->call("Delete", {"IIsWebServer", 2});
-            if (!c.site.empty()) {
-                auto site = service->call("Create", {"IIsWebServer", 2});
-                automation::objectOf(site).call("SetInfo");
-                auto root = automation::objectOf(site).call("Create", {"IIsWebVirtualDir", "ROOT"});
-                automation::objectOf(root).call("SetInfo");
+        auto site = services.directory->bind("IIS://WEBHOST/W3SVC/2");
+        if (c.comment) site->put("ServerComment", c.comment);
+        if (c.bindings) {
+            automation::Variant::Array bindings;
+            for (const auto& binding : automation::split(c.bindings, ",")) {
+                bindings.emplace_back(binding);
             }
+            site->put("ServerBindings", bindings);
         }
-        auto store = [&](const std::string& path, const Values& values) {
-            auto key = directory.bind(path);
-            for (const auto& [name, value] : values) key->put(name, value);
-            key->call("SetInfo");
-        };
-        if (!c.site.empty()) store("IIS://WEBHOST/W3SVC/2", c.site);
-        if (c.root) store("IIS://WEBHOST/W3SVC/2/ROOT", {{"Path", c.root}});
+        site->call("SetInfo");
+        auto root = services.directory->bind("IIS://WEBHOST/W3SVC/2/ROOT");
+        if (c.root) root->put("Path", c.root);
+        root->call("SetInfo");
 
         machine.form.Command3_Click();
-        EXPECT_EQ(machine.messages(), c.messages);
-        EXPECT_EQ(siteExists(*machine.platform, 2), c.messages != kAllMessages);
-        EXPECT_EQ(machine.exists("D:\\Panel"), c.messages == nothing);
-        EXPECT_EQ(machine.exists("C:\\Setup\\Log.ini"), c.messages == nothing);
+        EXPECT_EQ(machine.messages(), expected[c.outcome]);
+        EXPECT_EQ(siteExists(*machine.platform, 2), c.outcome != Removed);
+        EXPECT_EQ(machine.exists("D:\\Panel"), c.outcome == NothingRemoved);
+        EXPECT_EQ(machine.exists("C:\\Setup\\Log.ini"), c.outcome == NothingRemoved);
     }
 }
 
