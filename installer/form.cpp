@@ -5,6 +5,7 @@
 #include "installer/create_directory.h"
 #include "installer/install_log.h"
 #include "installer/messages.h"
+#include "installer/metabase_sites.h"
 #include "installer/setup.h"
 #include "toolkit/site_folders.h"
 #include "toolkit/steps.h"
@@ -20,6 +21,28 @@ size_t characterCount(std::string_view text) {
     size_t count = 0;
     for (unsigned char c : text) count += (c & 0xC0) != 0x80;
     return count;
+}
+
+// Whether the text comes back unchanged from the ANSI code page: a character
+// outside it becomes "?" or a look-alike there.
+bool fitsCodePage(platform::AnsiCodePage& ansi, std::string_view text) {
+    automation::ErrorState err;
+    auto back = err.attempt([&] { return ansi.toUtf8(ansi.fromUtf8(text)); });
+    return back && *back == text;
+}
+
+// A data source name ODBC takes (SQLValidDSN): at most 32 characters, none of
+// its reserved ones; nor a control character or "|", which would break the
+// lines and fields of ServUDaemon.txt that name it, nor only blanks.
+bool isDataSourceName(std::string_view name) {
+    constexpr std::string_view kReserved = "[]{}(),;?*=!@\\|";
+    if (characterCount(name) > kMaxDataSourceNameLength) return false;
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F || kReserved.find(static_cast<char>(c)) != kReserved.npos) {
+            return false;
+        }
+    }
+    return !automation::trimBlanks(name).empty();
 }
 
 // Whether the Serv-U folder holds a ServUDaemon.ini that can be opened; the
@@ -60,6 +83,7 @@ std::optional<std::string_view> SetupForm::inputError() const {
     if (f.Text5 == messages::kChooseFolderPrompt) return messages::kChooseServU;
     if (characterCount(f.Text2) > kMaxDomainLength) return messages::kDomainTooLong;
     if (f.Text2.find('.') == std::string::npos) return messages::kDomainInvalid;
+    if (!fitsCodePage(system_.ansi(), f.Text2)) return messages::kDomainOutsideCodePage;
     // The install log joins these with ";".
     for (const auto* logged : {&f.Text2, &f.Text3, &f.Text7}) {
         if (logged->find(';') != std::string::npos) return messages::kNoSemicolons;
@@ -68,6 +92,13 @@ std::optional<std::string_view> SetupForm::inputError() const {
     // the database is copied and deleted in the site's Data folder by name.
     if (!mayHoldMasterSite(system_, f.Text3)) return messages::kFolderNotAllowed;
     if (!toolkit::isPlainFileName(f.Text6)) return messages::kDatabaseNameInvalid;
+    if (!isDataSourceName(f.Text7) || !fitsCodePage(system_.ansi(), f.Text7)) {
+        return messages::kDataSourceNameInvalid;
+    }
+    // Last, as it reads the metabase: the folder keeps apart from every site.
+    auto roots = siteRootFolders(system_.directory(), f.Text1);
+    if (!roots) return messages::kSitesUnreadable;
+    if (!mayHoldMasterSite(system_, f.Text3, *roots)) return messages::kFolderOfAnotherSite;
     return std::nullopt;
 }
 

@@ -23,6 +23,8 @@ struct FormFields {
 
 // The longest domain: "ADMIN_" and the domain must fit an account name.
 inline constexpr size_t kMaxDomainLength = 14;
+// The longest data source name ODBC takes (SQL_MAX_DSN_LENGTH).
+inline constexpr size_t kMaxDataSourceNameLength = 32;
 
 class SetupForm {
 public:

@@ -3,6 +3,7 @@
 #include "automation/text.h"
 #include "installer/computer_name.h"
 #include "installer/messages.h"
+#include "installer/metabase_sites.h"
 #include "installer/side_files.h"
 #include "toolkit/site_folders.h"
 #include "toolkit/steps.h"
@@ -16,6 +17,9 @@ using toolkit::use;
 namespace {
 constexpr int kForReading = 1;
 constexpr size_t kLogFields = 4;
+// What the providers raise for an account or a metabase key that is not there.
+constexpr int32_t kUserNotFound = static_cast<int32_t>(0x800708ADu);
+constexpr int32_t kPathNotFound = static_cast<int32_t>(0x80070003u);
 
 std::string logPath(const std::string& installerFolder) {
     return installerFolder + "\\" + std::string(kLogFileName);
@@ -39,8 +43,11 @@ std::string logLine(const LogEntry& entry) {
            entry.dataSourceName;
 }
 
-bool mayHoldMasterSite(SetupSystem& system, std::string_view folder) {
-    return toolkit::mayHoldSite(folder, {system.programFolder()});
+bool mayHoldMasterSite(SetupSystem& system, std::string_view folder,
+                       const std::vector<std::string>& siteRoots) {
+    std::vector<std::string> protectedFolders = siteRoots;
+    protectedFolders.push_back(system.programFolder());
+    return toolkit::mayHoldSite(folder, protectedFolders);
 }
 
 void writeInstallLog(ErrorState& err, automation::Dispatch& fileSystem,
@@ -84,60 +91,98 @@ bool Uninstall(SetupSystem& system, FormView& view) {
         view.messageBox(messages::kLogDamaged);
         return false;
     }
-    auto field = [&](size_t index) -> const std::string& {
-        // A missing field is out of range; an empty one would name the
-        // computer or no folder at all, so it is passed over the same way.
-        if (index >= fields.size() || fields[index].empty()) {
-            automation::raise(9, "Subscript out of range");
-        }
-        return fields[index];
-    };
+    // A missing or empty field names nothing the installation made.
+    fields.resize(kLogFields);
+    const std::string& account = fields[0];
+    const std::string& siteNumber = fields[1];
+    const std::string& folder = fields[2];
     // Only what an installation makes is removed: its "ADMIN_" account (never
     // a built-in or another account a changed log could name) and a site
     // given by its number.
-    auto madeByInstallation = [&] {
-        const bool account = fields.empty() || fields[0].empty() ||
-                             (automation::equalsIgnoreCase(fields[0].substr(0, 6), "ADMIN_") &&
-                              fields[0].find_first_of("\\/") == std::string::npos);
-        const bool site = fields.size() < 2 || fields[1].empty() ||
-                          fields[1].find_first_not_of("0123456789") == std::string::npos;
-        return account && site;
-    };
-    if (!madeByInstallation()) {
+    const bool accountMade =
+        account.empty() || (automation::equalsIgnoreCase(account.substr(0, 6), "ADMIN_") &&
+                            account.find_first_of("\\/") == std::string::npos);
+    if (!accountMade || siteNumber.find_first_not_of("0123456789") != std::string::npos) {
         view.messageBox(messages::kLogDamaged);
         return false;
     }
     // The folder is removed with everything in it: one that no installation
     // could have used (a drive root, a system folder, the installer's own)
     // means the log was changed, and nothing is removed then.
-    if (fields.size() > 2 && !fields[2].empty() && !mayHoldMasterSite(system, fields[2])) {
+    if (!folder.empty() && !mayHoldMasterSite(system, folder)) {
         view.messageBox(messages::kLogFolderNotAllowed);
         return false;
     }
+    // The site of the log, and the root folders of all other sites, which the
+    // folder must keep apart from as at installation. The account names the
+    // domain the installation bound.
+    const std::string computer = GetLocalComputerName(system);
+    auto& directory = system.directory();
+    const std::string domain = account.size() > 6 ? account.substr(6) : "";
+    const LoggedSite site =
+        siteNumber.empty() ? LoggedSite::Missing
+                           : inspectLoggedSite(directory, computer, siteNumber, domain, folder);
+    auto roots =
+        site == LoggedSite::Unreadable
+            ? std::nullopt
+            : siteRootFolders(directory, computer, site == LoggedSite::Panel ? siteNumber : "");
+    if (!roots) {
+        view.messageBox(messages::kSitesUnreadable);
+        return false;
+    }
+    if (!folder.empty() && !mayHoldMasterSite(system, folder, *roots)) {
+        view.messageBox(messages::kLogFolderOfAnotherSite);
+        return false;
+    }
+
+    // Each removal either leaves its object gone (removed now, or found
+    // missing: the message says what is so) or says that it failed.
+    bool complete = true;
+    auto report = [&](bool gone, std::string_view deleted, std::string_view failed) {
+        view.messageBox(gone ? deleted : failed);
+        complete = complete && gone;
+    };
+    auto removal = [](int32_t missing, auto&& remove) {
+        ErrorState step;
+        return step.attempt(remove) || step.number() == missing;
+    };
 
     // The administrator account.
-    const std::string computer = GetLocalComputerName(system);
-    auto user = toolkit::objectStep(err, [&] {
-        return Variant(system.directory().bind("WinNT://" + computer + "/" + field(0)));
-    });
-    auto parent = toolkit::objectStep(err, [&] {
-        return Variant(system.directory().bind(automation::toText(use(user).get("Parent"))));
-    });
-    err.attempt([&] { use(parent).call("Delete", {"User", use(user).get("Name")}); });
-    view.messageBox(messages::kAccountDeleted);
+    if (!account.empty()) {
+        report(removal(kUserNotFound,
+                       [&] {
+                           auto user = directory.bind("WinNT://" + computer + "/" + account);
+                           directory.bind(automation::toText(user->get("Parent")))
+                               ->call("Delete", {"User", user->get("Name")});
+                       }),
+               messages::kAccountDeleted, messages::kAccountNotDeleted);
+    }
 
-    // The master control site.
-    err.attempt([&] {
-        system.directory()
-            .bind("IIS://" + computer + "/w3svc")
-            ->call("Delete", {"IIsWebServer", field(1)});
-    });
-    view.messageBox(messages::kSiteDeleted);
+    // The master control site, while it is still the log's.
+    if (site == LoggedSite::Other) {
+        view.messageBox(messages::kSiteNotThePanels);
+    } else if (!siteNumber.empty()) {
+        report(removal(kPathNotFound,
+                       [&] {
+                           directory.bind("IIS://" + computer + "/w3svc")
+                               ->call("Delete", {"IIsWebServer", siteNumber});
+                       }),
+               messages::kSiteDeleted, messages::kSiteNotDeleted);
+    }
 
     // The site folder.
-    err.attempt([&] { use(fileSystem).call("DeleteFolder", {field(2), true}); });
-    view.messageBox(messages::kFolderDeleted);
+    if (!folder.empty()) {
+        report(removal(automation::errors::kPathNotFound,
+                       [&] {
+                           use(fileSystem).call("DeleteFolder", {folder, true});
+                       }),
+               messages::kFolderDeleted, messages::kFolderNotDeleted);
+    }
 
+    if (!complete) {
+        view.messageBox(messages::kUninstallIncomplete);
+        return false;
+    }
     // The log itself.
     err.attempt([&] { use(fileSystem).call("DeleteFile", {logPath(installerFolder), true}); });
     view.messageBox(messages::kUninstalled);

@@ -34,9 +34,11 @@ std::string logLine(const LogEntry& entry);
 
 // Whether `folder` may be the master control site's folder, which the
 // uninstallation removes with everything in it: a folder below a drive root,
-// not a system folder, and apart from the installer's folder (neither it,
-// inside it nor holding it).
-bool mayHoldMasterSite(SetupSystem& system, std::string_view folder);
+// not a system folder, and apart from the installer's folder and from each of
+// `siteRoots`, the root folders of the other sites (neither one of them,
+// inside one nor holding one).
+bool mayHoldMasterSite(SetupSystem& system, std::string_view folder,
+                       const std::vector<std::string>& siteRoots = {});
 
 // The finished installation's log: replaces the log in `installerFolder`.
 void writeInstallLog(automation::ErrorState& err, automation::Dispatch& fileSystem,
@@ -61,8 +63,13 @@ private:
 };
 
 // The uninstall button: removes the account, the site and the site folder
-// that the log names, then the log, confirming each step in a message box.
-// False when there is no log to act on (nothing is removed then).
+// that the log names, then the log, saying in a message box for each one it
+// names whether it is gone. The site goes only while it is still the master
+// control site of the log; another site that took its number stays.
+// Nothing is removed when there is no log, when the log names what no
+// installation makes, or when the metabase cannot be read. When a removal
+// fails the log stays, and the next press removes what is left. True when
+// no removal failed and the log is gone.
 bool Uninstall(SetupSystem& system, FormView& view);
 
 }  // namespace tarnwick::installer

@@ -29,6 +29,10 @@ inline constexpr std::string_view kFillInAgain = "请 从 新 填 写 参 数!!"
 inline constexpr std::string_view kChooseServU = "请指定 SERVU 的安装目录!";
 inline constexpr std::string_view kDomainTooLong = "对不起,你绑定的域名太长了!";
 inline constexpr std::string_view kDomainInvalid = "你输入的域名不是合法域名!";
+// The domain names the administrator account, which the system keeps in its
+// ANSI code page.
+inline constexpr std::string_view kDomainOutsideCodePage =
+    "对不起,绑定域名中含有本系统代码页不支持的字符!";
 // The install log separates its fields with ";", so no logged value may hold one.
 inline constexpr std::string_view kNoSemicolons =
     "对不起,绑定域名、安装目录和数据源名中不可以含有分号(;)!";
@@ -38,6 +42,14 @@ inline constexpr std::string_view kFolderNotAllowed =
     "对不起,安装目录不可以是驱动器根目录、系统目录或安装程序所在的目录!";
 // The database is copied and deleted inside the site's Data folder by this name.
 inline constexpr std::string_view kDatabaseNameInvalid = "你输入的数据库名不是合法的文件名!";
+// ODBC takes a data source name of at most 32 characters without these.
+inline constexpr std::string_view kDataSourceNameInvalid =
+    "你输入的数据源名不合法,最多32个字符,不可以含有 []{}(),;?*=!@\\| 等字符!";
+// Nor may the site folder be another site's folder (the default web site's
+// included), lie inside one or hold one.
+inline constexpr std::string_view kFolderOfAnotherSite =
+    "对不起,安装目录不可以与其他站点(包括默认网站)的目录重叠!";
+inline constexpr std::string_view kSitesUnreadable = "无法读取 IIS 中各站点的目录,请检查 IIS 配置!";
 inline constexpr std::string_view kWrongServUFolder = "你所选择的 Serv-U 路径不正确!";
 inline constexpr std::string_view kFolderNotCreated = "网站目录创建失败: ";
 
@@ -67,9 +79,19 @@ inline constexpr std::string_view kNoLog = "你可能没有安装过本系统或
 inline constexpr std::string_view kLogDamaged = "安装日志 Log.ini 的内容不正确,系统无法卸载!";
 inline constexpr std::string_view kLogFolderNotAllowed =
     "安装日志 Log.ini 中的网站目录不正确,系统无法卸载!";
+inline constexpr std::string_view kLogFolderOfAnotherSite =
+    "安装日志 Log.ini 中的网站目录与其他站点的目录重叠,系统无法卸载!";
 inline constexpr std::string_view kAccountDeleted = "NT 帐号已删除...";
+inline constexpr std::string_view kAccountNotDeleted = "NT 帐号删除失败!";
 inline constexpr std::string_view kSiteDeleted = "主控端已删除...";
+inline constexpr std::string_view kSiteNotDeleted = "主控端删除失败!";
+// The logged site number now belongs to another site: it stays.
+inline constexpr std::string_view kSiteNotThePanels =
+    "安装日志中的站点已不是主控端,系统没有删除该站点!";
 inline constexpr std::string_view kFolderDeleted = "网站目录已删除...";
+inline constexpr std::string_view kFolderNotDeleted = "网站目录删除失败!";
 inline constexpr std::string_view kUninstalled = "恭喜你,卸载成功!";
+// Something could not be removed: the log stays for another try.
+inline constexpr std::string_view kUninstallIncomplete = "卸载没有完成,请排除错误后重新卸载!";
 
 }  // namespace tarnwick::installer::messages

@@ -133,6 +133,66 @@ TEST_F(Checks, TheSiteFolderAndTheDatabaseNameAreRefusedBeforeAnythingIsMade) {
     EXPECT_TRUE(exists("C:\\Setup2\\Panel\\Data\\my data.mdb"));
 }
 
+// What the install button shows for the valid fields changed by `change`,
+// with a Serv-U folder that fails its check: a value that passes every input
+// check reaches that check.
+std::string shownFor(InstallerMachine& m,
+                     const std::function<void(installer::FormFields&)>& change) {
+    m.view.events.clear();
+    m.fillIn();
+    m.form.fields.Text5 = "D:\\";
+    change(m.form.fields);
+    EXPECT_FALSE(m.form.Command1_Click());
+    return m.messages().empty() ? m.view.caption() : m.messages().front();
+}
+
+// The domain is kept in the ANSI code page (936 here); the data source name
+// must be one ODBC takes, and break no line or field of ServUDaemon.txt.
+TEST_F(Checks, TheDomainAndTheDataSourceNameAreCheckedBeforeAnythingIsMade) {
+    auto shown = [&](const std::string& domain, const std::string& dataSource) {
+        return shownFor(*this, [&](auto& f) {
+            f.Text2 = domain;
+            f.Text7 = dataSource;
+        });
+    };
+    EXPECT_EQ(shown("ä.test", "dsn"), msg::kDomainOutsideCodePage);
+    EXPECT_EQ(shown("中文.test", "dsn"), msg::kWrongServUFolder);
+    std::vector<std::string> refused = {std::string(33, 'd'), " ", "dsnä", "a\x7F"};
+    for (char c : std::string_view("[]{}(),?*=!@\\|\n\t")) refused.push_back({'a', c});
+    for (const auto& name : refused) {
+        EXPECT_EQ(shown("a.test", name), msg::kDataSourceNameInvalid) << name;
+    }
+    for (const auto& name : {std::string(32, 'd'), std::string("数据源 -_.")}) {
+        EXPECT_EQ(shown("a.test", name), msg::kWrongServUFolder) << name;
+    }
+    EXPECT_FALSE(exists("D:\\Panel"));
+}
+
+// Nor may the site folder be, hold or lie in another site's root folder: the
+// default web site's (C:\Inetpub\wwwroot) or a hosted site's (D:\Web\bob).
+TEST_F(Checks, TheSiteFolderKeepsApartFromEverySite) {
+    auto site = platform->services()
+                    .directory->bind("IIS://WEBHOST/W3SVC")
+                    ->call("Create", {"IIsWebServer", 5});
+    automation::objectOf(site).call("SetInfo");
+    auto root = automation::objectOf(site).call("Create", {"IIsWebVirtualDir", "ROOT"});
+    automation::objectOf(root).put("Path", "D:\\Web\\bob");
+    automation::objectOf(root).call("SetInfo");
+    for (auto folder : {"C:\\Inetpub", "c:\\inetpub\\WWWROOT\\", "C:\\Inetpub\\wwwroot\\x",
+                        "D:\\Web", "D:\\Web\\bob", "D:\\Web\\bob\\x"}) {
+        EXPECT_EQ(shownFor(*this, [&](auto& f) { f.Text3 = folder; }), msg::kFolderOfAnotherSite)
+            << folder;
+    }
+    for (auto folder : {"D:\\Web\\bobby", "C:\\Inetpub2"}) {
+        EXPECT_EQ(shownFor(*this, [&](auto& f) { f.Text3 = folder; }), msg::kWrongServUFolder)
+            << folder;
+    }
+    // A root that cannot be read: no folder is known to keep apart from it.
+    inject("GetObject", "IIS://WEBHOST/W3SVC/5/ROOT", static_cast<int32_t>(0x80070005u));
+    EXPECT_EQ(shownFor(*this, [](auto& f) { f.Text3 = "D:\\Elsewhere"; }), msg::kSitesUnreadable);
+    EXPECT_FALSE(exists("D:\\Elsewhere"));
+}
+
 TEST_F(Checks, DomainLimitsAndAnEmptyPoolAreAccepted) {
     for (auto [domain, folder] : {std::pair{"abcdefghi.test", "D:\\P14"}, {"a.", "D:\\PA"}}) {
         SCOPED_TRACE(domain);

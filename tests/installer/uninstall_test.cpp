@@ -1,5 +1,6 @@
 // The uninstall button: what the install log names is removed, each step
 // confirmed in a message box, and exactly the documented leftovers remain.
+#include "automation/text.h"
 #include "installer/install_log.h"
 #include "installer_fixture.h"
 
@@ -98,7 +99,7 @@ TEST_F(Uninstall, ALogWithOnlyTheAccountRemovesTheAccount) {
     ASSERT_TRUE(form.Command1_Click());
     writeFile("C:\\Setup\\Log.ini", "ADMIN_PANEL.TEST\r\n");
     EXPECT_TRUE(form.Command3_Click());
-    EXPECT_EQ(messages(), kAllMessages);
+    EXPECT_EQ(messages(), (Strings{"NT 帐号已删除...", "恭喜你,卸载成功!"}));
     EXPECT_FALSE(accountExists("ADMIN_PANEL.TEST"));
     EXPECT_TRUE(siteExists(*platform, 2));
     EXPECT_TRUE(exists("D:\\Panel\\Web\\Db.asp"));
@@ -171,6 +172,88 @@ TEST_F(Uninstall, ALogNamingWhatNoInstallationMakesRemovesNothing) {
     EXPECT_TRUE(siteExists(*platform, 1));
     EXPECT_TRUE(siteExists(*platform, 2));
     EXPECT_TRUE(exists("D:\\Panel"));
+}
+
+// The site of the log is removed only while it is still the master control
+// site: its comment and every binding name the domain of the log's account,
+// and its root lies in the log's folder. Whatever else now has the number
+// stays, with a message box; when its root lies in the log's folder, nothing
+// is removed at all.
+TEST_F(Uninstall, ASiteThatChangedHandsStays) {
+    enum Outcome { Removed, Stays, NothingRemoved };
+    const Strings expected[] = {kAllMessages,
+                                {"NT 帐号已删除...", std::string(msg::kSiteNotThePanels),
+                                 "网站目录已删除...", "恭喜你,卸载成功!"},
+                                {std::string(msg::kLogFolderOfAnotherSite)}};
+    // What site 2 holds after the installation; nullptr leaves a value as it is.
+    const struct {
+        const char* comment;
+        const char* bindings;  // separated by ","
+        const char* root;
+        Outcome outcome;
+    } cases[] = {
+        {"Panel.Test", "10.0.0.1:80:PANEL.test", nullptr, Removed},
+        {"Z_BOB.COM", nullptr, nullptr, NothingRemoved},
+        {nullptr, ":80:bob.com", nullptr, NothingRemoved},
+        {nullptr, ":80:panel.test,:80:www.bob.com", nullptr, NothingRemoved},
+        {nullptr, nullptr, "D:\\Web\\bob", Stays},
+        // A customer's site that took the number, outside and inside the folder.
+        {"Z_BOB.COM", ":80:bob.com", "D:\\Web\\bob", Stays},
+        {"Z_BOB.COM", ":80:bob.com", "D:\\Panel\\bob", NothingRemoved},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.bindings ? c.bindings : "") + " " + (c.root ? c.root : ""));
+        InstallerMachine machine;
+        machine.fillIn();
+        ASSERT_TRUE(machine.form.Command1_Click());
+        auto services = machine.platform->services();
+        auto site = services.directory->bind("IIS://WEBHOST/W3SVC/2");
+        if (c.comment) site->put("ServerComment", c.comment);
+        if (c.bindings) {
+            automation::Variant::Array bindings;
+            for (const auto& binding : automation::split(c.bindings, ",")) {
+                bindings.emplace_back(binding);
+            }
+            site->put("ServerBindings", bindings);
+        }
+        site->call("SetInfo");
+        auto root = services.directory->bind("IIS://WEBHOST/W3SVC/2/ROOT");
+        if (c.root) root->put("Path", c.root);
+        root->call("SetInfo");
+
+        machine.form.Command3_Click();
+        EXPECT_EQ(machine.messages(), expected[c.outcome]);
+        EXPECT_EQ(siteExists(*machine.platform, 2), c.outcome != Removed);
+        EXPECT_EQ(machine.exists("D:\\Panel"), c.outcome == NothingRemoved);
+        EXPECT_EQ(machine.exists("C:\\Setup\\Log.ini"), c.outcome == NothingRemoved);
+    }
+}
+
+// A metabase that cannot be read removes nothing. A removal that fails says
+// so, and the log stays for the next press, which removes what is left.
+TEST_F(Uninstall, AFailedRemovalSaysSoAndTheNextPressFinishes) {
+    constexpr int32_t kAccessDenied = static_cast<int32_t>(0x80070005u);
+    fillIn();
+    ASSERT_TRUE(form.Command1_Click());
+    inject("GetObject", "IIS://WEBHOST/W3SVC/2/ROOT", kAccessDenied);
+    EXPECT_FALSE(form.Command3_Click());
+    EXPECT_EQ(messages(), Strings{std::string(msg::kSitesUnreadable)});
+    EXPECT_TRUE(siteExists(*platform, 2));
+
+    view.events.clear();
+    inject("Delete", "WinNT://*", kAccessDenied);
+    EXPECT_FALSE(form.Command3_Click());
+    EXPECT_EQ(messages(), (Strings{"NT 帐号删除失败!", "主控端已删除...", "网站目录已删除...",
+                                   std::string(msg::kUninstallIncomplete)}));
+    EXPECT_TRUE(accountExists("ADMIN_PANEL.TEST"));
+    EXPECT_FALSE(siteExists(*platform, 2));
+    EXPECT_FALSE(exists("D:\\Panel"));
+
+    view.events.clear();
+    EXPECT_TRUE(form.Command3_Click());
+    EXPECT_EQ(messages(), kAllMessages);
+    EXPECT_FALSE(accountExists("ADMIN_PANEL.TEST"));
+    EXPECT_FALSE(exists("C:\\Setup\\Log.ini"));
 }
 
 }  // namespace

@@ -10,7 +10,8 @@
 #   2. The driver (setup_driver.exe) works the window as an operator:
 #      the help labels, the maker's label (ShellExecuteA recorded by the
 #      probe), the folder picker (cancelled, then choosing the Serv-U
-#      folder), the input checks, an
+#      folder), the input checks (a data source name ODBC refuses, a site
+#      folder holding the default web site's), an
 #      uninstallation without a log, a full installation, its uninstallation
 #      and a second one without a log. SetupProbe.dll, loaded into Setup.exe
 #      by the driver's window hooks, writes every caption into the
@@ -173,8 +174,9 @@ if drive find hook "$probe" fields \
     pick 'C:\Program Files\Serv-U' click Command2 \
     set 3 'C:\WINDOWS' click Command1 \
     set 3 'C:\Panel' set 6 'my?.mdb' click Command1 \
-    set 4 PanelPool set 6 my.mdb set 7 paneldsn \
-    click Command1 fields report "$site" report "$root" report "$pool" report "$admin" \
+    set 4 PanelPool set 6 my.mdb set 7 'pan=el' click Command1 \
+    set 3 'C:\Inetpub' set 7 paneldsn click Command1 \
+    set 3 'C:\Panel' click Command1 fields report "$site" report "$root" report "$pool" report "$admin" \
     report "$administrators"; then
   ok "installation driven"
 else
