@@ -7,6 +7,7 @@
 #include "installer/messages.h"
 #include "installer/metabase_sites.h"
 #include "installer/setup.h"
+#include "toolkit/app_pools.h"
 #include "toolkit/site_folders.h"
 #include "toolkit/steps.h"
 
@@ -107,6 +108,11 @@ bool SetupForm::Command1_Click() {
     const FormFields values = fields;
     if (auto error = inputError()) {
         ShowErr(*error);
+        return false;
+    }
+    // The pool's name becomes a metabase key.
+    if (!values.Text4.empty() && !toolkit::isPoolName(values.Text4)) {
+        view_.messageBox(messages::kPoolNameInvalid);
         return false;
     }
     // The Serv-U folder must hold its configuration.

@@ -43,6 +43,8 @@ inline constexpr std::string_view kFolderNotAllowed =
 // The database is copied and deleted inside the site's Data folder by this name.
 inline constexpr std::string_view kDatabaseNameInvalid = "你输入的数据库名不是合法的文件名!";
 // ODBC takes a data source name of at most 32 characters without these.
+inline constexpr std::string_view kPoolNameInvalid =
+    "你输入的应用程序池名不合法,不可以含有 / \\ 等字符,也不可以是 . 或 ..!";
 inline constexpr std::string_view kDataSourceNameInvalid =
     "你输入的数据源名不合法,最多32个字符,不可以含有 []{}(),;?*=!@\\| 等字符!";
 // Nor may the site folder be another site's folder (the default web site's

@@ -165,6 +165,11 @@ TEST_F(Checks, TheDomainAndTheDataSourceNameAreCheckedBeforeAnythingIsMade) {
     for (const auto& name : {std::string(32, 'd'), std::string("数据源 -_.")}) {
         EXPECT_EQ(shown("a.test", name), msg::kWrongServUFolder) << name;
     }
+    // The pool's name becomes a metabase key: refused in a message box.
+    for (const std::string& pool :
+         std::vector<std::string>{"..", "a/b", "a\\b", "a\nb", std::string(256, 'p')}) {
+        EXPECT_EQ(shownFor(*this, [&](auto& f) { f.Text4 = pool; }), msg::kPoolNameInvalid) << pool;
+    }
     EXPECT_FALSE(exists("D:\\Panel"));
 }
 
