@@ -129,10 +129,10 @@ TEST_F(FaultMatrix, CreateSiteEndsAsBeforeOrComplete) {
                 EXPECT_TRUE(result.isEmpty()) << automation::toText(result);
                 // The calls that fill the folder with the templates: the copies,
                 // and what they look at inside the folder and the templates.
-                const bool templateCopy =
-                    failing.member == "CopyFile" || failing.member == "CopyFolder" ||
-                    failing.path.starts_with("D:\\Web\\bob\\") ||
-                    failing.path.find("Template") != std::string::npos;
+                const bool templateCopy = failing.member == "CopyFile" ||
+                                          failing.member == "CopyFolder" ||
+                                          failing.path.starts_with("D:\\Web\\bob\\") ||
+                                          failing.path.find("Template") != std::string::npos;
                 if (existingFolder && templateCopy) {
                     // Template files copied into a folder that was there stay
                     // with it; everything the order made is gone.
