@@ -28,6 +28,7 @@
 #include "automation/variant.h"
 #include "platform/asp.h"
 #include "platform/services.h"
+#include "toolkit/site_folders.h"
 
 namespace tarnwick::component {
 
@@ -124,6 +125,17 @@ private:
                                              const std::vector<automation::ObjectRef>& sites,
                                              std::optional<int64_t> ownSite,
                                              std::vector<int64_t>* siteNumbers = nullptr);
+    // Whether `folder` may hold a site beside `others` (toolkit::mayHoldSite),
+    // each path judged by the folder the platform says it names; nothing,
+    // with err set, when the platform cannot say.
+    std::optional<bool> folderMayHoldSite(automation::ErrorState& err, std::string_view folder,
+                                          const std::vector<std::string>& others);
+    // What a path names, as the platform answers it.
+    toolkit::PathResolver pathNames();
+    // The Path of site `number`'s root directory; nothing when the site has
+    // no root or the root no Path, and nothing with err set when it cannot be
+    // read.
+    std::optional<std::string> rootFolderOf(automation::ErrorState& err, int64_t number);
     // What CreateSite made so far, and taking it back when a later step fails.
     struct SiteCreation;
     void undoCreation(const SiteCreation& made);
