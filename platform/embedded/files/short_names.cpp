@@ -38,7 +38,8 @@ std::string aliasPart(std::string_view text) {
 bool isShortName(std::string_view name) {
     const auto dot = name.find('.');
     const auto base = name.substr(0, dot);
-    const auto extension = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+    const auto extension =
+        dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
     if (base.empty() || base.size() > 8 || extension.size() > 3) return false;
     if (dot != std::string_view::npos && extension.empty()) return false;
     for (auto part : {base, extension}) {
