@@ -119,4 +119,13 @@ std::string toUpperCase(std::string_view text) {
     return result;
 }
 
+bool isDeviceName(std::string_view name) {
+    auto base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+    const std::string upper = toUpperAscii(base);
+    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
+    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
+           upper[3] >= '1' && upper[3] <= '9';
+}
+
 }  // namespace tarnwick::automation

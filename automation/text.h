@@ -22,5 +22,10 @@ std::vector<std::string> split(std::string_view text, std::string_view separator
 // Replaces every occurrence of `from` with `to`, scanning left to right; an
 // empty `from` leaves the text unchanged.
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);
+// True for a file name that Windows keeps for a device: CON, PRN, AUX, NUL,
+// COM1 to COM9 and LPT1 to LPT9 in any letter case, alone or before a dot
+// ("nul.txt"), with blanks before the dot or the end ignored. No file or
+// folder has such a name; a path with one names the device.
+bool isDeviceName(std::string_view name);
 
 }  // namespace tarnwick::automation

@@ -28,6 +28,7 @@
 #include "automation/variant.h"
 #include "platform/asp.h"
 #include "platform/services.h"
+#include "toolkit/site_folders.h"
 
 namespace tarnwick::component {
 
@@ -131,6 +132,17 @@ private:
     // stored. A wait past 30 seconds or a lock that cannot be reached
     // leaves err set and gives nothing.
     std::unique_ptr<platform::MachineLock::Held> holdBindings(automation::ErrorState& err);
+    // Whether `folder` may hold a site beside `others` (toolkit::mayHoldSite),
+    // each path judged by the folder the platform says it names; nothing,
+    // with err set, when the platform cannot say.
+    std::optional<bool> folderMayHoldSite(automation::ErrorState& err, std::string_view folder,
+                                          const std::vector<std::string>& others);
+    // What a path names, as the platform answers it.
+    toolkit::PathResolver pathNames();
+    // The Path of site `number`'s root directory; nothing when the site has
+    // no root or the root no Path, and nothing with err set when it cannot be
+    // read.
+    std::optional<std::string> rootFolderOf(automation::ErrorState& err, int64_t number);
     // What CreateSite made so far, and taking it back when a later step fails.
     struct SiteCreation;
     void undoCreation(const SiteCreation& made);

@@ -190,11 +190,12 @@ Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
     // system, the installer, the master control site or another site.
     std::vector<int64_t> taken;
     const auto others = foldersOfOthers(err, sites, std::nullopt, &taken);
-    if (err.isSet()) {
+    const auto allowed = err.isSet() ? std::nullopt : folderMayHoldSite(err, made.folder, others);
+    if (!allowed) {
         showFailure(err);
         return {};
     }
-    if (!toolkit::mayHoldSite(made.folder, others)) {
+    if (!*allowed) {
         ShowErr(messages::kArgumentError);
         return {};
     }

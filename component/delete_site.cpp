@@ -4,10 +4,10 @@
 // The result is True only when all three are gone. A part that cannot be
 // removed stops the deletion with the error page, before anything after it
 // is touched; the same call made again finds what is already gone gone and
-// finishes the removal. Only what belongs to the site is removed: its folder
-// must be one a site may own (its own root folder is), and an account no
-// hosted site owns (built-in, the web server's own, an administrator's, one
-// of another domain) stays where it is.
+// finishes the removal. Only what belongs to the site is removed: the folder
+// given must be the site's own root folder and one a site may own, and an
+// account no hosted site owns (built-in, the web server's own, an
+// administrator's, one of another domain) stays where it is.
 #include "automation/text.h"
 #include "component/control.h"
 #include "component/messages.h"
@@ -74,13 +74,21 @@ bool Control::DeleteSite(const Variant& SiteNum, const Variant& SitePath) {
     }
 
     // The folder may not be, hold or lie inside a folder that belongs to the
-    // system, the installer, the master control site or another site.
+    // system, the installer, the master control site or another site; and it
+    // must be the site's own, the folder of its root directory. A site whose
+    // root names no folder keeps the folder the page gives, within those
+    // bounds.
     const auto others = foldersOfOthers(err, webSites(err, *service), number);
-    if (err.isSet()) {
+    const auto root = err.isSet() ? std::nullopt : rootFolderOf(err, *number);
+    auto allowed = err.isSet() ? std::nullopt : folderMayHoldSite(err, *folder, others);
+    if (allowed && *allowed && root) {
+        allowed = err.attempt([&] { return toolkit::isSameFolder(*folder, *root, pathNames()); });
+    }
+    if (!allowed) {
         showFailure(err);
         return false;
     }
-    if (!toolkit::mayHoldSite(*folder, others)) {
+    if (!*allowed) {
         ShowErr(messages::kArgumentError);
         return false;
     }

@@ -6,6 +6,7 @@
 #include "automation/text.h"
 #include "component/control.h"
 #include "component/messages.h"
+#include "toolkit/site_folders.h"
 #include "toolkit/steps.h"
 
 namespace tarnwick::component {
@@ -119,6 +120,25 @@ std::vector<std::string> Control::foldersOfOthers(automation::ErrorState& err,
     }
     if (siteNumbers) std::sort(siteNumbers->begin(), siteNumbers->end());
     return folders;
+}
+
+toolkit::PathResolver Control::pathNames() {
+    if (!services_.folders) return {};
+    return [folders = services_.folders](std::string_view path) {
+        return folders->longPathName(path);
+    };
+}
+
+std::optional<bool> Control::folderMayHoldSite(automation::ErrorState& err, std::string_view folder,
+                                               const std::vector<std::string>& others) {
+    return err.attempt([&] { return toolkit::mayHoldSite(folder, others, pathNames()); });
+}
+
+std::optional<std::string> Control::rootFolderOf(automation::ErrorState& err, int64_t number) {
+    auto path = readUnlessMissing(
+        err, [&] { return directory().bind(sitePath(number) + "/ROOT")->get("Path"); });
+    if (!path || automation::equalsEmptyString(*path)) return std::nullopt;
+    return err.attempt([&] { return automation::toText(*path); });
 }
 
 }  // namespace tarnwick::component

@@ -31,14 +31,23 @@ public:
 };
 
 // Folders that belong to the operating system or to the panel's own
-// installation (the Windows folder, Program Files, the installer's folder):
-// no hosted site may own them. Where the platform cannot name a folder, it
-// leaves it out; the site folder rules still refuse the Windows and Program
-// Files folders by their names.
+// installation (the Windows folder, Program Files, the profiles folder, the
+// installer's folder): no hosted site may own them. Where the platform
+// cannot name a folder, it leaves it out; the site folder rules still refuse
+// the Windows and Program Files folders by their names.
+//
+// What a path names is the platform's answer too: a folder has more than one
+// name (its 8.3 alias such as "PROGRA~1", "." and ".." on the way), and only
+// the file system knows which folder each one reaches.
 class SystemFolders {
 public:
     virtual ~SystemFolders() = default;
     virtual std::vector<std::string> protectedFolders() = 0;
+    // The full, long name of the folder or file `path` names: "." and ".."
+    // resolved, and the 8.3 aliases of the longest part that exists replaced
+    // by their long names; the part that does not exist as given. A path the
+    // platform cannot resolve comes back as it is.
+    virtual std::string longPathName(std::string_view path) = 0;
 };
 
 // One lock that every process of the machine shares: the site members hold

@@ -39,7 +39,9 @@ std::optional<LocalFolder> LocalFolder::parse(std::string_view path) {
         // An empty name here is "", ".", ".." or only blanks and dots: the
         // path would climb back towards the root.
         auto name = effectiveName(element);
-        if (hasReservedCharacter(element) || name.empty()) return {};
+        if (hasReservedCharacter(element) || name.empty() || automation::isDeviceName(name)) {
+            return {};
+        }
         folder.elements_.push_back(std::move(name));
     }
     return folder;
@@ -65,17 +67,38 @@ bool LocalFolder::isSystemFolder() const {
     if (elements_.empty()) return false;
     const auto& first = elements_.front();
     return first == "WINDOWS" || first == "WINNT" || first == "PROGRAM FILES" ||
-           first == "PROGRAM FILES (X86)";
+           first == "PROGRAM FILES (X86)" || first == "SYSTEM VOLUME INFORMATION" ||
+           first == "RECYCLER";
 }
 
-bool mayHoldSite(std::string_view path, const std::vector<std::string>& protectedFolders) {
-    auto folder = LocalFolder::parse(path);
+namespace {
+// The folder a path names, as the platform resolves it; only a path written
+// as a local folder is resolved.
+std::optional<LocalFolder> namedFolder(std::string_view path, const PathResolver& resolve) {
+    auto written = LocalFolder::parse(path);
+    if (!written || !resolve) return written;
+    return LocalFolder::parse(resolve(path));
+}
+}  // namespace
+
+bool mayHoldSite(std::string_view path, const std::vector<std::string>& protectedFolders,
+                 const PathResolver& resolve) {
+    // The spelling first: what it refuses needs no look at the drives.
+    auto written = LocalFolder::parse(path);
+    if (!written || written->isDriveRoot() || written->isSystemFolder()) return false;
+    auto folder = namedFolder(path, resolve);
     if (!folder || folder->isDriveRoot() || folder->isSystemFolder()) return false;
     for (const auto& text : protectedFolders) {
-        auto other = LocalFolder::parse(text);
+        auto other = namedFolder(text, resolve);
         if (other && folder->overlaps(*other)) return false;
     }
     return true;
+}
+
+bool isSameFolder(std::string_view path, std::string_view other, const PathResolver& resolve) {
+    auto folder = namedFolder(path, resolve);
+    auto otherFolder = namedFolder(other, resolve);
+    return folder && otherFolder && folder->isSameAs(*otherFolder);
 }
 
 bool isPlainFileName(std::string_view name) {

@@ -6,19 +6,23 @@
 // A site folder is an absolute local path below a drive root ("D:\Web\bob",
 // "/" and "\" alike). It is refused when it
 //   - is a drive root, relative, a UNC path, or has an element that climbs
-//     ("." or ".."), a wildcard, a stream name or a control character;
-//   - is the Windows folder (WINDOWS or WINNT) or the Program Files folder
-//     ("Program Files", "Program Files (x86)") of any drive, or lies inside
-//     one: these are the operating system's, whatever the machine calls them
-//     in its settings;
+//     ("." or ".."), a wildcard, a stream name, a control character or a
+//     device name ("CON", "nul.txt": Windows makes no folder of that name);
+//   - is the Windows folder (WINDOWS or WINNT), the Program Files folder
+//     ("Program Files", "Program Files (x86)"), System Volume Information or
+//     RECYCLER of any drive, or lies inside one: these are the operating
+//     system's, whatever the machine calls them in its settings;
 //   - is, contains or lies inside one of the protected folders the caller
 //     names: the system folders the platform reports, the installer's folder,
 //     the master control site's folder, the root folders of other sites.
-// Names are compared as the file system resolves them: letter case ignored,
-// trailing blanks and dots dropped ("C:\WINDOWS." is the Windows folder), a
-// trailing separator ignored.
+// A path is judged by the folder it names, not by its spelling: the platform
+// gives the full, long name of each path (the 8.3 alias "PROGRA~1" names
+// Program Files), and those names are compared as the file system compares
+// them: letter case ignored, trailing blanks and dots dropped ("C:\WINDOWS."
+// is the Windows folder), a trailing separator ignored.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,7 +43,8 @@ public:
     bool isInside(const LocalFolder& outer) const;
     // The same folder, inside it, or containing it.
     bool overlaps(const LocalFolder& other) const;
-    // The Windows or Program Files folder of its drive, or inside one.
+    // The Windows, Program Files, System Volume Information or RECYCLER
+    // folder of its drive, or inside one.
     bool isSystemFolder() const;
 
 private:
@@ -47,10 +52,19 @@ private:
     std::vector<std::string> elements_;  // as the file system resolves them
 };
 
+// The platform's answer to what a path names: its full, long name
+// (platform::SystemFolders::longPathName). Without one, paths are judged as
+// they are written. Its failures reach the caller.
+using PathResolver = std::function<std::string(std::string_view)>;
+
 // True when `path` may be a hosted site's folder: a folder below a drive
 // root, outside the system folders, that neither is, contains nor lies inside
 // any of `protectedFolders` (entries that name no local folder are skipped).
-bool mayHoldSite(std::string_view path, const std::vector<std::string>& protectedFolders = {});
+bool mayHoldSite(std::string_view path, const std::vector<std::string>& protectedFolders = {},
+                 const PathResolver& resolve = {});
+
+// True when both paths are local folders and name the same one.
+bool isSameFolder(std::string_view path, std::string_view other, const PathResolver& resolve = {});
 
 // True for a name that names a file in the folder it is used in, and nothing
 // beyond: not empty, no "\", "/" or ":", not "." or "..", no wildcard or

@@ -50,18 +50,28 @@ constexpr std::string_view kErrorTemplate =
     "<html><head><title>404</title></head>\r\n<body><h1>Page not found</h1></body></html>\r\n";
 constexpr std::string_view kOtherReadme = "Put the site's pages in this folder.\r\n";
 
-// The folders no hosted site may own on the embedded machine: its Windows
-// and Program Files folders and the folder the installer runs from.
+// The folders no hosted site may own on the embedded machine: its Windows,
+// Program Files and profiles folders and the folder the installer runs from;
+// and the long names of paths, as the drives resolve their aliases.
 class EmbeddedSystemFolders : public SystemFolders {
 public:
-    explicit EmbeddedSystemFolders(std::shared_ptr<system::EmbeddedSystem> system)
-        : system_(std::move(system)) {}
+    EmbeddedSystemFolders(std::shared_ptr<system::EmbeddedSystem> system,
+                          std::shared_ptr<files::FileSystem> files,
+                          std::shared_ptr<FaultInjector> faults)
+        : system_(std::move(system)), files_(std::move(files)), faults_(std::move(faults)) {}
     std::vector<std::string> protectedFolders() override {
-        return {"C:\\WINDOWS", "C:\\Program Files", system_->installerFolder()};
+        return {"C:\\WINDOWS", "C:\\Program Files", "C:\\Documents and Settings",
+                system_->installerFolder()};
+    }
+    std::string longPathName(std::string_view path) override {
+        faults_->check("GetLongPathNameW", path);
+        return files_->longPathName(path);
     }
 
 private:
     std::shared_ptr<system::EmbeddedSystem> system_;
+    std::shared_ptr<files::FileSystem> files_;
+    std::shared_ptr<FaultInjector> faults_;
 };
 
 }  // namespace
@@ -102,7 +112,7 @@ EmbeddedPlatform::EmbeddedPlatform(Made, std::shared_ptr<Store> store)
     p.random = std::make_shared<files::SystemRandomSource>();
     p.directory = std::make_shared<EmbeddedDirectory>(p.metabase, p.accounts);
     p.system = std::make_shared<system::EmbeddedSystem>(store_, p.files, p.faults);
-    p.folders = std::make_shared<EmbeddedSystemFolders>(p.system);
+    p.folders = std::make_shared<EmbeddedSystemFolders>(p.system, p.files, p.faults);
     p.machineLock = std::make_shared<EmbeddedMachineLock>(store_->folder(), p.faults);
 }
 

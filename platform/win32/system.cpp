@@ -1,9 +1,12 @@
 // The system's cryptographic generator and ANSI code page, and the services
 // assembled for the component.
 #include <windows.h>
+#include <userenv.h>
 #include <wincrypt.h>
 
 #include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "automation/error.h"
 #include "platform/win32/com_values.h"
@@ -69,10 +72,33 @@ public:
     }
 };
 
+// A Win32 call's failure as the automation error it carries.
+[[noreturn]] void raiseLastError(const char* call) {
+    automation::raise(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())),
+                      std::string(call) + " failed");
+}
+
+// A call that fills a buffer of wide characters and returns the length it
+// wrote, or the size it needs when the buffer is too small, or 0 on failure.
+template <class Call>
+std::optional<std::wstring> filledBuffer(Call&& call) {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = call(buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return std::nullopt;
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.resize(length);
+    }
+}
+
 // The Windows folder and Program Files as the system's environment names
 // them (SystemRoot and ProgramFiles are set on every Windows 2000 and 2003
-// machine). The installer leaves no record of its folder that the component
-// could read, so it is not named here.
+// machine), and the folder that holds every user's profile as userenv names
+// it. The installer leaves no record of its folder that the component could
+// read, so it is not named here.
 class EnvironmentSystemFolders : public SystemFolders {
 public:
     std::vector<std::string> protectedFolders() override {
@@ -80,7 +106,48 @@ public:
         for (const char* name : {"SystemRoot", "ProgramFiles"}) {
             if (const char* value = std::getenv(name)) folders.push_back(ansi.toUtf8(value));
         }
+        DWORD size = 0;
+        GetProfilesDirectoryW(nullptr, &size);
+        std::wstring profiles(size, L'\0');
+        if (size > 0 && GetProfilesDirectoryW(profiles.data(), &size)) {
+            folders.push_back(toUtf8(profiles.c_str()));
+        }
         return folders;
+    }
+
+    // GetFullPathNameW resolves "." and ".." and makes the path whole;
+    // GetLongPathNameW then replaces the short names of the longest part of
+    // it that exists (it fails for a path that does not), and the rest follows
+    // as given.
+    std::string longPathName(std::string_view path) override {
+        const std::wstring wide = toWide(path);
+        auto full = filledBuffer([&](wchar_t* buffer, DWORD size) {
+            return GetFullPathNameW(wide.c_str(), size, buffer, nullptr);
+        });
+        if (!full) raiseLastError("GetFullPathNameW");
+        // A trailing separator names the same folder.
+        std::wstring existing = *full;
+        while (existing.size() > 3 && existing.back() == L'\\') existing.pop_back();
+        std::wstring rest;
+        for (;;) {
+            auto resolved = filledBuffer([&](wchar_t* buffer, DWORD size) {
+                return GetLongPathNameW(existing.c_str(), buffer, size);
+            });
+            if (resolved) {
+                if (!rest.empty() && !resolved->empty() && resolved->back() == L'\\') {
+                    resolved->pop_back();  // a root's separator
+                }
+                return toUtf8(*resolved + rest);
+            }
+            // Nothing of the path exists, not even its root: it stays as it is.
+            const auto separator = existing.find_last_of(L'\\');
+            if (separator == std::wstring::npos || separator + 1 >= existing.size()) {
+                return toUtf8(existing + rest);
+            }
+            rest = existing.substr(separator) + rest;
+            existing.resize(separator);
+            if (existing.size() == 2 && existing[1] == L':') existing += L'\\';
+        }
     }
 
 private:

@@ -37,8 +37,8 @@ TEST_F(FilesState, DumpShowsDaclsAsSddlAndBytesAndContentInItsForm) {
     EXPECT_EQ(root["control"], "0x8004");
     EXPECT_EQ(root["dacl"].get<std::string>().substr(0, 20), "D:(A;OICI;FA;;;BA)(A");
     EXPECT_EQ(root["dacl_hex"].get<std::string>().substr(0, 16), "0200740005000000");
-    EXPECT_EQ(document["folders"][1]["path"], "C:\\Inetpub");
-    EXPECT_EQ(document["folders"][3]["path"], "C:\\Inetpub\\wwwroot\\中文");
+    EXPECT_EQ(document["folders"][2]["path"], "C:\\Inetpub");
+    EXPECT_EQ(document["folders"][4]["path"], "C:\\Inetpub\\wwwroot\\中文");
     EXPECT_EQ(document["files"]["C:\\a.txt"]["text"], "plain\r\n");
     EXPECT_EQ(document["files"]["C:\\b.txt"]["ansi"], "面板");
     EXPECT_EQ(document["files"]["C:\\c.bin"]["base64"], "AAH/");

@@ -61,6 +61,15 @@ TEST(SiteFolderGuard, DecidesEveryKindOfPath) {
         {"D:\\Web\\alice", false, "another site's folder"},
         {"D:\\Web\\alice\\images", false, "inside another site's folder"},
         {"D:\\Web\\carol", false, "another site's folder written with a separator"},
+        {"C:\\System Volume Information", false, "the volume's own folder"},
+        {"D:\\RECYCLER\\S-1-5-21", false, "inside the recycle bin"},
+        {"D:\\Web\\CON", false, "a device"},
+        {"D:\\Web\\nul.txt", false, "a device with an extension"},
+        {"D:\\Web\\LPT1\\x", false, "below a device"},
+        {"D:\\Web\\com9 .htm", false, "a device with blanks before the extension"},
+        {"D:\\Web\\CONSOLE", true, "a name that begins like a device"},
+        {"D:\\RECYCLER2", true, "a name that begins like the recycle bin"},
+        {"D:\\Web\\Documents and Settings of amy", true, "words of a system folder"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(mayHoldSite(c.path, kProtected), c.allowed) << c.path << " (" << c.why << ")";

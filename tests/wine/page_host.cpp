@@ -15,7 +15,8 @@
 // DLL is loaded, so that folder permissions name the accounts the WinNT
 // double created; the rest of the process keeps the system's function.
 //
-// Response.End ends the response: later writes are dropped. Test.Fail
+// Response.End ends the response: later writes are dropped. Test.ShortPath
+// gives a path's short form (GetShortPathNameW). Test.Fail
 // records a failed check; Test.Body and Test.Ended give the response so far;
 // Test.NewResponse starts a fresh one. The exit code is 1 when a check failed
 // or a script error occurred.
@@ -207,6 +208,14 @@ public:
         if (automation::equalsIgnoreCase(name, "Ended")) return Variant(response->state.ended);
         if (automation::equalsIgnoreCase(name, "Redirect"))
             return Variant(response->state.redirect);
+        if (automation::equalsIgnoreCase(name, "ShortPath")) {
+            // The short form Wine gives a path of the prefix ("" when it has none).
+            const auto path = win32::toWide(automation::concatText(arg(args, 0)));
+            wchar_t shortPath[MAX_PATH] = {};
+            const DWORD length = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+            if (length == 0 || length >= MAX_PATH) return Variant(std::string());
+            return Variant(win32::toUtf8({shortPath, length}));
+        }
         if (automation::equalsIgnoreCase(name, "NewResponse")) {
             response->state = Response{};
             return {};

@@ -96,6 +96,10 @@ ParsedPath parseFilePath(std::string_view text) {
             return result;
         }
         name.erase(kept + 1);
+        if (automation::isDeviceName(name)) {
+            result.problem = PathProblem::InvalidName;
+            return result;
+        }
         path.names.push_back(std::move(name));
     }
     result.path = std::move(path);

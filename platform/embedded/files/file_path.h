@@ -1,7 +1,9 @@
 // Paths on the embedded drives: a drive letter and the names below its root,
 // written "C:\Inetpub\wwwroot". Both "\" and "/" separate names, repeated
 // separators count as one, "." and ".." are resolved, and trailing blanks and
-// dots are dropped from each name, as Windows normalises a full path.
+// dots are dropped from each name, as Windows normalises a full path. A name
+// that Windows keeps for a device ("CON", "nul.txt") names no file or folder:
+// such a path is an invalid name.
 //
 // Only absolute paths name an entry. A path without a drive ("a.txt",
 // "\a.txt"), a drive-relative path ("C:a.txt") and a network path
@@ -34,7 +36,7 @@ struct FilePath {
 
 enum class PathProblem {
     Relative,     // no drive, drive-relative or network path
-    InvalidName,  // a character no name may hold, or a name of only blanks and dots
+    InvalidName,  // a character no name may hold, a name of only blanks and dots, a device
 };
 
 struct ParsedPath {

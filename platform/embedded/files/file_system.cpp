@@ -1,6 +1,10 @@
 #include "platform/embedded/files/file_system.h"
 
+#include <algorithm>
+
+#include "automation/text.h"
 #include "platform/embedded/files/security_descriptor.h"
+#include "platform/embedded/files/short_names.h"
 
 namespace tarnwick::platform::embedded::files {
 
@@ -51,8 +55,16 @@ void FileSystem::addSystemFolders() {
     Transaction transaction(store_->db());
     addDrive('C');
     for (const char* path : {"C:\\WINDOWS", "C:\\WINDOWS\\system32", "C:\\WINDOWS\\Temp",
-                             "C:\\Inetpub", "C:\\Inetpub\\wwwroot"}) {
+                             "C:\\Documents and Settings", "C:\\Inetpub", "C:\\Inetpub\\wwwroot"}) {
         if (!find(path)) createFolder(path);
+    }
+    // The system's own folders at the drive's root, hidden as Windows keeps them.
+    for (const char* path : {"C:\\System Volume Information", "C:\\RECYCLER"}) {
+        if (!find(path)) {
+            table_.setAttributes(createFolder(path).id, attributes::kDirectory |
+                                                            attributes::kHidden |
+                                                            attributes::kSystem);
+        }
     }
     transaction.commit();
 }
@@ -96,19 +108,74 @@ FileSystem::Resolution FileSystem::resolve(std::string_view text) {
     Entry current = entryOf(*root, FilePath{parsed.path->drive, {}});
     std::optional<Entry> holder;
     const auto& names = parsed.path->names;
+    // The path from here on names the entries found by their stored names,
+    // whichever name or alias the caller used, and the rest as given.
+    auto foundSoFar = [&](size_t rest) {
+        FilePath path = current.path;
+        path.names.insert(path.names.end(), names.begin() + static_cast<ptrdiff_t>(rest),
+                          names.end());
+        return path;
+    };
     for (size_t i = 0; i < names.size(); ++i) {
         if (!current.folder) return result;
         auto row = table_.child(current.id, names[i]);
+        if (!row && names[i].find('~') != std::string::npos) {
+            row = childByShortName(current.id, names[i]);
+        }
         if (!row) {
             if (i + 1 == names.size()) result.parent = current;
+            result.path = foundSoFar(i);
             return result;
         }
         holder = current;
         current = entryOf(*row, current.path.child(row->name));
     }
+    result.path = current.path;
     result.entry = current;
     result.parent = holder;
     return result;
+}
+
+std::vector<std::pair<EntryRow, std::string>> FileSystem::withShortNames(int64_t folderId) {
+    auto rows = table_.children(folderId);
+    std::sort(rows.begin(), rows.end(),
+              [](const EntryRow& a, const EntryRow& b) { return a.id < b.id; });
+    std::vector<std::string> names;
+    for (const auto& row : rows) names.push_back(row.name);
+    auto aliases = shortNamesOf(names);
+    std::vector<std::pair<EntryRow, std::string>> named;
+    for (size_t i = 0; i < rows.size(); ++i) named.emplace_back(rows[i], std::move(aliases[i]));
+    return named;
+}
+
+std::optional<EntryRow> FileSystem::childByShortName(int64_t folderId, std::string_view alias) {
+    for (auto& [row, shortName] : withShortNames(folderId)) {
+        if (!shortName.empty() && automation::equalsIgnoreCase(shortName, alias)) return row;
+    }
+    return std::nullopt;
+}
+
+std::string FileSystem::shortPath(std::string_view path) {
+    const auto entry = require(path);
+    FilePath shortened{entry.path.drive, {}};
+    int64_t folderId = table_.root(entry.path.drive)->id;
+    for (const auto& name : entry.path.names) {
+        for (auto& [row, shortName] : withShortNames(folderId)) {
+            if (row.name != name) continue;
+            shortened.names.push_back(shortName.empty() ? row.name : shortName);
+            folderId = row.id;
+            break;
+        }
+    }
+    return shortened.text();
+}
+
+std::string FileSystem::longPathName(std::string_view path) {
+    auto parsed = parseFilePath(path);
+    if (!parsed.path) return std::string(path);
+    // Aliases hold "~": a path without one names its folders by their names.
+    if (parsed.path->text().find('~') == std::string::npos) return parsed.path->text();
+    return resolve(path).path->text();
 }
 
 Entry FileSystem::require(std::string_view path) {
@@ -282,7 +349,8 @@ void FileSystem::move(std::string_view source, std::string_view target) {
     }
     // A folder cannot move into itself or below itself.
     if (entry.folder && folder.path.isWithin(entry.path)) fail(FileErrorKind::AccessDenied, target);
-    table_.move(entry.id, folder.id, path.name());
+    // The new name as given: a move may change only the letter case.
+    table_.move(entry.id, folder.id, parseFilePath(target).path->name());
     transaction.commit();
 }
 

@@ -3,10 +3,13 @@
 // that the core can observe:
 //
 // - Paths as file_path.h describes them; names are found ignoring case and
-//   keep the spelling they were created with.
-// - Drive C: exists on every platform, with C:\WINDOWS, C:\WINDOWS\system32,
-//   C:\WINDOWS\Temp and C:\Inetpub\wwwroot; addDrive (or a state load) adds
-//   others. A path on a drive that does not exist is a missing path.
+//   keep the spelling they were created with. An entry whose name is not a
+//   valid 8.3 name is found by its alias too (short_names.h); the aliases
+//   follow from a folder's names in the order they were made, so they are
+//   not stored.
+// - Drive C: exists on every platform, with the system folders that
+//   addSystemFolders names; addDrive (or a state load) adds others. A path on a drive that does not
+//   exist is a missing path.
 // - Every new folder and file receives its security descriptor by
 //   inheritance from its parent folder (security_descriptor.h); a drive root
 //   gets the default root descriptor. Copies are new entries and inherit in
@@ -98,7 +101,9 @@ public:
     // Adds a drive with the default root descriptor; nothing when it exists.
     void addDrive(char letter);
     // Adds drive C: and its system folders (C:\WINDOWS, C:\WINDOWS\system32,
-    // C:\WINDOWS\Temp, C:\Inetpub\wwwroot) where they are missing.
+    // C:\WINDOWS\Temp, C:\Documents and Settings, C:\Inetpub\wwwroot, and
+    // the hidden C:\System Volume Information and C:\RECYCLER) where they are
+    // missing.
     void addSystemFolders();
 
     // The entry at `path`, or nullopt when it is missing or the path is not valid.
@@ -131,12 +136,23 @@ public:
     // Sets the changeable attributes (kChangeable); the others stay.
     void setAttributes(std::string_view path, uint32_t value);
 
+    // The path of an existing entry with each name replaced by its 8.3 alias,
+    // where it has one (short_names.h): "C:\PROGRA~1\Serv-U".
+    std::string shortPath(std::string_view path);
+    // The full, long form of a path: "." and ".." resolved, and the aliases of
+    // the entries that exist replaced by their names; the rest as given. A
+    // path that names no entry on the drives is returned as it is.
+    std::string longPathName(std::string_view path);
+
     Bytes securityDescriptor(std::string_view path);
     void setSecurityDescriptor(std::string_view path, ByteView descriptor);
 
 private:
     struct Resolution;
     Resolution resolve(std::string_view path);
+    // A folder's entries in the order they were made, each with its alias.
+    std::vector<std::pair<EntryRow, std::string>> withShortNames(int64_t folderId);
+    std::optional<EntryRow> childByShortName(int64_t folderId, std::string_view alias);
     Entry require(std::string_view path);
     // The folder that will hold `path` and the path itself; raises when the
     // folder is missing or the path is invalid.

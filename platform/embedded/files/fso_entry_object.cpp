@@ -55,4 +55,16 @@ Variant EntryObject::move(const MemberCall& call) {
     return {};
 }
 
+Variant EntryObject::shortPath(const MemberCall& call) {
+    call.expectArguments(0, 0);
+    current(call);
+    return context_->files->shortPath(path_);
+}
+
+Variant EntryObject::shortName(const MemberCall& call) {
+    call.expectArguments(0, 0);
+    current(call);
+    return fileName(context_->files->shortPath(path_));
+}
+
 }  // namespace tarnwick::platform::embedded::files::fso

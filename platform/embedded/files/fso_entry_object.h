@@ -25,6 +25,10 @@ protected:
     Variant size(const MemberCall& call);
     Variant drive(const MemberCall& call);
     Variant move(const MemberCall& call);
+    // The path with the 8.3 alias of every name that has one, and the last
+    // of those names ("" for a drive's root).
+    Variant shortPath(const MemberCall& call);
+    Variant shortName(const MemberCall& call);
 
     ContextRef context_;
     std::string path_;

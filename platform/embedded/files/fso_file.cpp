@@ -52,10 +52,12 @@ private:
                                  : automation::toUpperAscii(extension) + " File";
     }
 
-    static constexpr std::array<Member<FileObject>, 12> kMembers{{
+    static constexpr std::array<Member<FileObject>, 14> kMembers{{
         {"", &FileObject::path},
         {"Path", &FileObject::path},
         {"Name", &FileObject::name, true},
+        {"ShortName", &FileObject::shortName},
+        {"ShortPath", &FileObject::shortPath},
         {"Attributes", &FileObject::attributes, true},
         {"ParentFolder", &FileObject::parentFolder},
         {"Size", &FileObject::size},

@@ -145,10 +145,12 @@ private:
                                    call.flag(1, false), call.flag(2, false));
     }
 
-    static constexpr std::array<Member<FolderObject>, 15> kMembers{{
+    static constexpr std::array<Member<FolderObject>, 17> kMembers{{
         {"", &FolderObject::path},
         {"Path", &FolderObject::path},
         {"Name", &FolderObject::name, true},
+        {"ShortName", &FolderObject::shortName},
+        {"ShortPath", &FolderObject::shortPath},
         {"Attributes", &FolderObject::attributes, true},
         {"ParentFolder", &FolderObject::parentFolder},
         {"Size", &FolderObject::size},

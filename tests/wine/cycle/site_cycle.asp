@@ -152,6 +152,27 @@ Set root = GetObject(Host & "2/Root")
 Expect root.DefaultDoc, "default.asp,index.htm", "root DefaultDoc after DefaultDoc"
 Expect root.EnableDefaultDoc, True, "root EnableDefaultDoc after DefaultDoc"
 
+' --- Folders by their other names -------------------------------------------------
+' Wine gives Program Files a short name of its own; the component asks the
+' platform what a path names and refuses it as Program Files. The profiles
+' folder is the one GetProfilesDirectoryW names in the prefix.
+Dim programs : programs = Test.ShortPath("C:\Program Files")
+If programs = "" Or UCase(programs) = "C:\PROGRAM FILES" Then
+  Test.Fail "Wine gave Program Files no short name: '" & programs & "'"
+End If
+For Each d In Array(programs & "\eve", programs, Test.ShortPath("C:\users") & "\eve")
+  Test.NewResponse
+  r = o.CreateSite("eve", d, "eve.com", -1, -1, "Tarn_eve", "index.htm")
+  Expect IsEmpty(r), True, "CreateSite in " & d
+  Expect Test.Ended, True, "error page of CreateSite in " & d
+  Test.NewResponse
+  Expect o.DeleteSite(2, d), False, "DeleteSite of " & d
+  Expect Test.Ended, True, "error page of DeleteSite of " & d
+Next
+Test.NewResponse
+Expect BindError("WinNT://WEBHOST/Tarn_eve,user"), CLng(&H800708AD), "no account for eve"
+Expect BindError(Host & "2"), CLng(0), "site 2 after the refused calls"
+
 ' --- DeleteSite ----------------------------------------------------------------------
 Expect o.DELETEsite(2, Folder), True, "DeleteSite"
 ExpectNoErrorPage "DeleteSite"
