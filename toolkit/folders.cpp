@@ -1,6 +1,7 @@
 #include "toolkit/folders.h"
 
 #include "automation/text.h"
+#include "toolkit/site_folders.h"
 #include "toolkit/steps.h"
 
 namespace tarnwick::toolkit {
@@ -11,6 +12,8 @@ bool ChkFolder(const FileSystemFactory& createFileSystem, const automation::Vari
     std::string path;
     err.attempt([&] { path = automation::replaceAll(automation::toText(sFolder), "/", "\\"); });
     if (!path.empty() && path.back() == '\\') path.pop_back();
+    // A path Windows cannot make is refused at once, before any folder of it is made.
+    if (!fitsFolderLimits(path)) return false;
     auto fso = objectStep(err, [&] { return automation::Variant(createFileSystem()); });
 
     if (path.empty()) return !err.isSet();

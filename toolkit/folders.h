@@ -13,7 +13,8 @@ namespace tarnwick::toolkit {
 // Creates the FileSystemObject (through the page's Server object in the component).
 using FileSystemFactory = std::function<automation::ObjectRef()>;
 
-// "/" and "\" are both separators; one trailing separator is dropped. Every
+// "/" and "\" are both separators; one trailing separator is dropped. A path
+// Windows cannot make (toolkit::fitsFolderLimits) gives False at once. Every
 // prefix of the path, drive root first, is tested with FolderExists and
 // created with CreateFolder when missing. The error state is not cleared
 // between elements: one failure makes the result False, the later folders

@@ -81,9 +81,22 @@ std::optional<LocalFolder> namedFolder(std::string_view path, const PathResolver
 }
 }  // namespace
 
+bool fitsFolderLimits(std::string_view path) {
+    size_t characters = 0;
+    size_t element = 0;
+    for (unsigned char c : path) {
+        if ((c & 0xC0) == 0x80) continue;  // inside a UTF-8 character
+        ++characters;
+        element = (c == '\\' || c == '/') ? 0 : element + 1;
+        if (characters > kLongestFolderPath || element > kLongestName) return false;
+    }
+    return true;
+}
+
 bool mayHoldSite(std::string_view path, const std::vector<std::string>& protectedFolders,
                  const PathResolver& resolve) {
     // The spelling first: what it refuses needs no look at the drives.
+    if (!fitsFolderLimits(path)) return false;
     auto written = LocalFolder::parse(path);
     if (!written || written->isDriveRoot() || written->isSystemFolder()) return false;
     auto folder = namedFolder(path, resolve);
@@ -104,7 +117,8 @@ bool isSameFolder(std::string_view path, std::string_view other, const PathResol
 bool isPlainFileName(std::string_view name) {
     if (name.empty() || hasReservedCharacter(name)) return false;
     if (name.find_first_of("\\/") != std::string_view::npos) return false;
-    return !effectiveName(name).empty();
+    const auto effective = effectiveName(name);
+    return !effective.empty() && !automation::isDeviceName(effective);
 }
 
 }  // namespace tarnwick::toolkit

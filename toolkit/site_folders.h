@@ -4,7 +4,8 @@
 // it must be a folder that belongs to that site alone.
 //
 // A site folder is an absolute local path below a drive root ("D:\Web\bob",
-// "/" and "\" alike). It is refused when it
+// "/" and "\" alike) that Windows can make (fitsFolderLimits). It is refused
+// when it
 //   - is a drive root, relative, a UNC path, or has an element that climbs
 //     ("." or ".."), a wildcard, a stream name, a control character or a
 //     device name ("CON", "nul.txt": Windows makes no folder of that name);
@@ -57,6 +58,16 @@ private:
 // they are written. Its failures reach the caller.
 using PathResolver = std::function<std::string(std::string_view)>;
 
+// The longest folder path Windows makes: CreateDirectory takes at most 248
+// characters with the ending zero (MAX_PATH less room for an 8.3 file name).
+inline constexpr size_t kLongestFolderPath = 247;
+// The longest name of one folder or file (NTFS, FAT32).
+inline constexpr size_t kLongestName = 255;
+
+// True when a folder path fits what Windows can make: at most
+// kLongestFolderPath characters, and no element longer than kLongestName.
+bool fitsFolderLimits(std::string_view path);
+
 // True when `path` may be a hosted site's folder: a folder below a drive
 // root, outside the system folders, that neither is, contains nor lies inside
 // any of `protectedFolders` (entries that name no local folder are skipped).
@@ -68,7 +79,8 @@ bool isSameFolder(std::string_view path, std::string_view other, const PathResol
 
 // True for a name that names a file in the folder it is used in, and nothing
 // beyond: not empty, no "\", "/" or ":", not "." or "..", no wildcard or
-// control character. Default documents and the index template's name are such
+// control character, no device name ("CON", "com1.asp": a copy to it would
+// write to the device). Default documents and the index template's name are such
 // names.
 bool isPlainFileName(std::string_view name);
 

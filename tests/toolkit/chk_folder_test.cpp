@@ -64,6 +64,19 @@ TEST_F(ChkFolder, AnEmptyPathIsFalseAndTouchesNothing) {
     EXPECT_EQ(platform->dump()["files"], before);
 }
 
+// A path Windows cannot make is refused at once, however deep, and nothing
+// of it is made.
+TEST_F(ChkFolder, APathBeyondWhatWindowsMakesIsFalseAndMakesNothing) {
+    auto before = platform->dump()["files"];
+    std::string deep = "D:";
+    for (int level = 0; level < 4000; ++level) deep += "\\a";
+    for (const std::string& path :
+         {deep, "D:\\" + std::string(245, 'a'), "D:\\Web\\" + std::string(256, 'a')}) {
+        EXPECT_EQ(chkFolder(path), Variant(false));
+    }
+    EXPECT_EQ(platform->dump()["files"], before);
+}
+
 TEST_F(ChkFolder, AMissingDriveIsFalse) {
     auto before = platform->dump()["files"];
     EXPECT_EQ(chkFolder("Q:\\x"), Variant(false));

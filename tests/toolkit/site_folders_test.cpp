@@ -16,10 +16,16 @@ const std::vector<std::string> kProtected = {
 };
 
 struct FolderCase {
-    const char* path;
+    std::string path;
     bool allowed;
     const char* why;
 };
+
+std::string repeated(std::string_view text, int times) {
+    std::string result;
+    for (int i = 0; i < times; ++i) result += text;
+    return result;
+}
 
 TEST(SiteFolderGuard, DecidesEveryKindOfPath) {
     const FolderCase cases[] = {
@@ -70,6 +76,11 @@ TEST(SiteFolderGuard, DecidesEveryKindOfPath) {
         {"D:\\Web\\CONSOLE", true, "a name that begins like a device"},
         {"D:\\RECYCLER2", true, "a name that begins like the recycle bin"},
         {"D:\\Web\\Documents and Settings of amy", true, "words of a system folder"},
+        {"D:\\" + std::string(244, 'a'), true, "the longest folder path CreateDirectory takes"},
+        {"D:\\" + std::string(245, 'a'), false, "a folder path over 247 characters"},
+        {"D:\\" + std::string(235, 'a') + "\\" + std::string(8, 'b'), true, "long, in two levels"},
+        {"D:\\Web\\" + std::string(256, 'a'), false, "a name over 255 characters"},
+        {"D:\\" + repeated("中", 200), true, "counted in characters, not bytes"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(mayHoldSite(c.path, kProtected), c.allowed) << c.path << " (" << c.why << ")";
@@ -85,8 +96,9 @@ TEST(PlainFileName, AcceptsNamesAndRefusesPaths) {
     for (const char* name : {"index.htm", "Default.asp", "a b.html", ".htaccess", "x."}) {
         EXPECT_TRUE(isPlainFileName(name)) << name;
     }
-    for (const char* name : {"", "..", ".", "...", " . ", "..\\alice\\default.asp", "a/b.htm",
-                             "sub\\x.htm", "C:x.htm", "a:b", "*.htm", "a?.htm", "a\tb"}) {
+    for (const char* name :
+         {"", "..", ".", "...", " . ", "..\\alice\\default.asp", "a/b.htm", "sub\\x.htm", "C:x.htm",
+          "a:b", "*.htm", "a?.htm", "a\tb", "CON", "con.asp", "COM1", "LPT1.txt", "nul .htm"}) {
         EXPECT_FALSE(isPlainFileName(name)) << name;
     }
 }
