@@ -34,7 +34,9 @@ struct NaturalLess {
                 i = endA;
                 j = endB;
             } else {
-                if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]) ? -1 : 1;
+                if (a[i] != b[j])
+                    return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]) ? -1
+                                                                                               : 1;
                 ++i;
                 ++j;
             }
@@ -276,8 +278,10 @@ public:
         auto now = after.begin();
         NaturalLess less;
         while (old != before.end() || now != after.end()) {
-            bool onlyOld = now == after.end() || (old != before.end() && less(old->first, now->first));
-            bool onlyNew = old == before.end() || (now != after.end() && less(now->first, old->first));
+            bool onlyOld =
+                now == after.end() || (old != before.end() && less(old->first, now->first));
+            bool onlyNew =
+                old == before.end() || (now != after.end() && less(now->first, old->first));
             if (onlyOld) {
                 removed(old->second, wholeThings);
                 ++old;
@@ -381,9 +385,9 @@ int runDiff(const std::string& beforeFile, const std::string& afterFile, bool as
     }
     auto differences = compareDocuments(states[0], states[1]);
     if (asJson) {
-        std::cout << differencesToJson(differences).dump(2, ' ', false,
-                                                         json::error_handler_t::replace)
-                  << "\n";
+        std::cout
+            << differencesToJson(differences).dump(2, ' ', false, json::error_handler_t::replace)
+            << "\n";
     } else {
         std::string group;
         for (const auto& difference : differences) {
@@ -405,9 +409,7 @@ std::vector<Difference> compareStates(const json& before, const json& after) {
 
 std::string differenceLine(const Difference& difference) {
     using enum Difference::Change;
-    std::string line = difference.change == Added     ? "+"
-                       : difference.change == Removed ? "-"
-                                                      : "~";
+    std::string line = difference.change == Added ? "+" : difference.change == Removed ? "-" : "~";
     if (difference.kind == "member") {
         return line + " member " + difference.field + " of " + difference.name;
     }
@@ -417,8 +419,7 @@ std::string differenceLine(const Difference& difference) {
     if (difference.field.empty()) return line;
     if (difference.change == Changed) {
         if (difference.before == difference.after) return line + " changed";
-        return line + ": " + shownValue(difference.before) + " -> " +
-               shownValue(difference.after);
+        return line + ": " + shownValue(difference.before) + " -> " + shownValue(difference.after);
     }
     const auto& shown = difference.change == Added ? difference.after : difference.before;
     return shown.is_null() ? line : line + " = " + shownValue(shown);
@@ -454,8 +455,11 @@ void addPlatformDiffCommand(CLI::App& platform, int& exitCode) {
         "diff",
         "Show the differences between two state documents (files written by platform dump, or "
         "- for standard input): metabase keys and properties, accounts and group members, "
-        "folders and files with their DACLs; passwords show only as changed. Exit code 0 the "
-        "same, 1 different, 2 a document that cannot be read or is no state document");
+        "folders and files with their DACLs; passwords show only as changed. Nothing is opened "
+        "in the state folder");
+    diff->footer(
+        "Exit codes: 0 the same; 1 different; 2 a document that cannot be read or is no state "
+        "document; 64 a wrong command line.");
     diff->add_option("OLD", options->before, "The state document before")->required();
     diff->add_option("NEW", options->after, "The state document after")->required();
     diff->add_flag("--json", options->json, "Print the differences as one JSON document");

@@ -23,7 +23,10 @@ json baseState() {
             {"metabase", {{"keys", {{{"path", "/LM/W3SVC"}, {"class", "IIsWebService"}}, site}}}},
             {"accounts",
              {{"users",
-               {{{"name", "amy"}, {"flags", 513}, {"description", ""}, {"passwordSet", true},
+               {{{"name", "amy"},
+                 {"flags", 513},
+                 {"description", ""},
+                 {"passwordSet", true},
                  {"password", {{"salt", "s1"}, {"sha256", "HASHOLD"}}}}}},
               {"groups", {{{"name", "Guests"}, {"members", {"Guest"}}}}}}},
             {"files",
@@ -54,7 +57,8 @@ TEST(StateDiff, EachDifferenceIsOneLineAndSecretsShowNoText) {
          },
          {"+ key /LM/W3SVC/2", "+ key /LM/W3SVC/2 class = \"IIsWebServer\"",
           "+ key /LM/W3SVC/2 WAMUserPass = (secret)", "+ key /LM/W3SVC/10",
-          "+ key /LM/W3SVC/10 class = \"IIsWebServer\"", "+ key /LM/W3SVC/10 WAMUserPass = (secret)"}},
+          "+ key /LM/W3SVC/10 class = \"IIsWebServer\"",
+          "+ key /LM/W3SVC/10 WAMUserPass = (secret)"}},
         {"key removed", [&](json& s) { keys(s).erase(1); }, {"- key /LM/W3SVC/1"}},
         {"class, state and properties",
          [&](json& s) {
@@ -67,14 +71,19 @@ TEST(StateDiff, EachDifferenceIsOneLineAndSecretsShowNoText) {
           "~ key /LM/W3SVC/1 ServerState: 2 -> 4",
           "+ key /LM/W3SVC/1 ServerBindings = [\":80:bob.com\"]",
           "~ key /LM/W3SVC/1 ServerComment: \"Default Web Site\" -> \"Z_BOB.COM\""}},
-        {"secret changed", [&](json& s) { props(s)["AnonymousUserPass"]["value"] = "Pw-new-456"; },
+        {"secret changed",
+         [&](json& s) { props(s)["AnonymousUserPass"]["value"] = "Pw-new-456"; },
          {"~ key /LM/W3SVC/1 AnonymousUserPass changed"}},
         {"secret no longer readable",
-         [&](json& s) { props(s)["AnonymousUserPass"] = {{"type", "secret"}}; },
+         [&](json& s) {
+             props(s)["AnonymousUserPass"] = {{"type", "secret"}};
+         },
          {"~ key /LM/W3SVC/1 AnonymousUserPass changed"}},
-        {"property removed", [&](json& s) { props(s).erase("AnonymousUserPass"); },
+        {"property removed",
+         [&](json& s) { props(s).erase("AnonymousUserPass"); },
          {"- key /LM/W3SVC/1 AnonymousUserPass = (secret)"}},
-        {"setting", [](json& s) { s["settings"]["computer"] = "HOSTB"; },
+        {"setting",
+         [](json& s) { s["settings"]["computer"] = "HOSTB"; },
          {"~ computer: \"WEBSERVER\" -> \"HOSTB\""}},
         {"user added with its group",
          [](json& s) {
@@ -195,7 +204,8 @@ TEST_F(PlatformDiff, ExitCodesAsDiffAndNoStateIsOpened) {
     auto shown = tarnwick({"platform", "diff", same, other});
     EXPECT_EQ(shown.out, "settings:\n  ~ iis: 6 -> 5\n");
     auto asJson = json::parse(tarnwick({"platform", "diff", same, other, "--json"}).out);
-    EXPECT_EQ(asJson["settings"][0], json({{"change", "changed"}, {"field", "iis"}, {"old", 6}, {"new", 5}}));
+    EXPECT_EQ(asJson["settings"][0],
+              json({{"change", "changed"}, {"field", "iis"}, {"old", 6}, {"new", 5}}));
     EXPECT_FALSE(asJson["same"]);
     EXPECT_FALSE(std::filesystem::exists(state));
 }
@@ -212,11 +222,11 @@ TEST_F(PlatformDiff, ARehearsalShowsWhatABulkCreationMakes) {
 
     auto result = tarnwick({"platform", "diff", before, after});
     EXPECT_EQ(result.exitCode, 1) << result.err;
-    for (const char* line :
-         {"metabase:\n", "\n  + key /LM/W3SVC/2\n", "\n  + key /LM/W3SVC/2/ROOT Path = \"D:\\\\Web\\\\bob\"\n",
-          "\n  + key /LM/W3SVC/2/ROOT AnonymousUserPass = (secret)\n", "accounts:\n",
-          "\n  + user Tarn_bob\n", "\n  + member Tarn_bob of Guests\n", "files:\n",
-          "\n  + folder D:\\Web\\bob\n"}) {
+    for (const char* line : {"metabase:\n", "\n  + key /LM/W3SVC/2\n",
+                             "\n  + key /LM/W3SVC/2/ROOT Path = \"D:\\\\Web\\\\bob\"\n",
+                             "\n  + key /LM/W3SVC/2 AnonymousUserPass = (secret)\n", "accounts:\n",
+                             "\n  + user Tarn_bob\n", "\n  + member Tarn_bob of Guests\n",
+                             "files:\n", "\n  + folder D:\\Web\\bob\n"}) {
         EXPECT_NE(result.out.find(line), std::string::npos) << line << "\n" << result.out;
     }
     auto password = json::parse(dumped)["metabase"]["keys"];
