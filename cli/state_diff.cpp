@@ -1,6 +1,5 @@
 #include "cli/state_diff.h"
 
-#include <algorithm>
 #include <iostream>
 #include <map>
 #include <memory>
