@@ -2,14 +2,13 @@
 // Windows platform.
 #include <CLI/CLI.hpp>
 #include <cctype>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <stdexcept>
 
+#include "cli/documents.h"
 #include "cli/page_runner.h"
 #include "cli/setup_command.h"
 #include "cli/site_commands.h"
+#include "cli/state_diff.h"
 #include "platform/embedded/embedded_platform.h"
 #include "platform/embedded/settings_check.h"
 
@@ -17,55 +16,16 @@ namespace {
 
 namespace embedded = tarnwick::platform::embedded;
 using nlohmann::json;
+using tarnwick::cli::DocumentError;
+using tarnwick::cli::parseDocument;
+using tarnwick::cli::readInput;
 
 // The exit code of a command line that cannot be parsed (EX_USAGE).
 constexpr int kUsageError = 64;
 
-// How deep a page or a state document may nest arrays and objects. The
-// document and the values made from it are read and written back by code that
-// recurses once per level, so a deeper one is refused before anything reads it.
-constexpr int kDeepestNesting = 64;
-
-// A document that cannot be read; the message says why.
-class DocumentError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// Parses a page or state document (`what` names it in messages).
-json parseDocument(const std::string& text, const std::string& what) {
-    struct TooDeep {};
-    try {
-        return json::parse(text, [](int depth, json::parse_event_t event, json&) {
-            // `depth` counts the arrays and objects around the one that starts.
-            bool starts = event == json::parse_event_t::array_start ||
-                          event == json::parse_event_t::object_start;
-            if (starts && depth >= kDeepestNesting) throw TooDeep{};
-            return true;
-        });
-    } catch (const TooDeep&) {
-        throw DocumentError(what + " nests arrays and objects more than " +
-                            std::to_string(kDeepestNesting) + " levels deep");
-    } catch (const json::exception& error) {
-        throw DocumentError(what + " is not valid JSON: " + error.what());
-    }
-}
-
 int fail(const std::string& message, int code = 1) {
     std::cerr << "tarnwick: " << message << "\n";
     return code;
-}
-
-std::string readAll(std::istream& in) {
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Reads standard input, or the named file.
-std::optional<std::string> readInput(const std::string& file) {
-    if (file.empty() || file == "-") return readAll(std::cin);
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    return readAll(in);
 }
 
 // The option of `platform init` that sets a settings field.
@@ -144,6 +104,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     tarnwick::cli::addSiteCommands(app, folder, exitCode);
     tarnwick::cli::addSetupCommand(app, folder, exitCode);
+    tarnwick::cli::addPlatformDiffCommand(*platform, exitCode);
 
     try {
         // The site and setup commands run inside the parse, as its callbacks.
