@@ -8,19 +8,12 @@
 namespace tarnwick::testing {
 namespace {
 
-class FolderNames : public SitesFixture, public ::testing::WithParamInterface<int> {
+class FolderNames : public SitesOnIisVersion {
 protected:
-    std::unique_ptr<platform::embedded::EmbeddedPlatform> makePlatform() override {
-        platform::embedded::PlatformSettings settings;
-        settings.computerName = kComputer;
-        settings.iisVersion = GetParam();
-        return platform::embedded::EmbeddedPlatform::inMemory(settings);
-    }
     // Site 2 (bob) in D:\Web\bob and site 3 (alice) in D:\Customer Sites\alice,
     // whose alias is D:\CUSTOM~1\alice; D:\Backups holds a file of no site.
     void SetUp() override {
-        platform = makePlatform();
-        SitesFixture::SetUp();
+        SitesOnIisVersion::SetUp();
         ASSERT_EQ(create("bob", "D:\\Web\\bob"), Variant("2:True"));
         ASSERT_EQ(create("alice", "D:\\Customer Sites\\alice"), Variant("3:True"));
         makeFolders("D:\\Customer Sites\\alice\\sub");

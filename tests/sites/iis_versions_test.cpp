@@ -9,17 +9,10 @@
 namespace tarnwick::testing {
 namespace {
 
-class SitesOnIis : public SitesFixture, public ::testing::WithParamInterface<int> {
+class SitesOnIis : public SitesOnIisVersion {
 protected:
-    std::unique_ptr<platform::embedded::EmbeddedPlatform> makePlatform() override {
-        platform::embedded::PlatformSettings settings;
-        settings.computerName = kComputer;
-        settings.iisVersion = GetParam();
-        return platform::embedded::EmbeddedPlatform::inMemory(settings);
-    }
     void SetUp() override {
-        platform = makePlatform();
-        SitesFixture::SetUp();
+        SitesOnIisVersion::SetUp();
         setSystem();
     }
     // Windows 2000 runs IIS 5, Windows Server 2003 IIS 6: CreateSite makes

@@ -200,4 +200,19 @@ protected:
     bool faultsFired() { return platform->faults().list().empty(); }
 };
 
+// The same on a machine of the IIS version the test's parameter gives (5 or 6).
+class SitesOnIisVersion : public SitesFixture, public ::testing::WithParamInterface<int> {
+protected:
+    std::unique_ptr<platform::embedded::EmbeddedPlatform> makePlatform() override {
+        platform::embedded::PlatformSettings settings;
+        settings.computerName = kComputer;
+        settings.iisVersion = GetParam();
+        return platform::embedded::EmbeddedPlatform::inMemory(settings);
+    }
+    void SetUp() override {
+        platform = makePlatform();
+        SitesFixture::SetUp();
+    }
+};
+
 }  // namespace tarnwick::testing
