@@ -77,7 +77,9 @@ namespace {
 std::optional<LocalFolder> namedFolder(std::string_view path, const PathResolver& resolve) {
     auto written = LocalFolder::parse(path);
     if (!written || !resolve) return written;
-    return LocalFolder::parse(resolve(path));
+    // Most paths are their own long name: they need no second parse.
+    const auto resolved = resolve(path);
+    return resolved == path ? written : LocalFolder::parse(resolved);
 }
 }  // namespace
 

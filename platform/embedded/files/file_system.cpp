@@ -171,10 +171,15 @@ std::string FileSystem::shortPath(std::string_view path) {
 }
 
 std::string FileSystem::longPathName(std::string_view path) {
+    // Aliases hold "~", and "." and ".." follow a separator: a path with
+    // neither names its folders by their names, and is answered as given
+    // without a look at the drives.
+    const bool plain = path.find('~') == std::string_view::npos &&
+                       path.find("\\.") == std::string_view::npos &&
+                       path.find("/.") == std::string_view::npos;
+    if (plain) return std::string(path);
     auto parsed = parseFilePath(path);
     if (!parsed.path) return std::string(path);
-    // Aliases hold "~": a path without one names its folders by their names.
-    if (parsed.path->text().find('~') == std::string::npos) return parsed.path->text();
     return resolve(path).path->text();
 }
 
