@@ -7,6 +7,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "cli/log_command.h"
 #include "cli/page_runner.h"
 #include "cli/setup_command.h"
 #include "cli/site_commands.h"
@@ -144,6 +145,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     tarnwick::cli::addSiteCommands(app, folder, exitCode);
     tarnwick::cli::addSetupCommand(app, folder, exitCode);
+    tarnwick::cli::addLogCommand(app, folder, exitCode);
 
     try {
         // The site and setup commands run inside the parse, as its callbacks.
