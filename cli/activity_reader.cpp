@@ -8,8 +8,7 @@ namespace tarnwick::cli {
 
 using component::ActivityEntry;
 
-std::optional<std::chrono::system_clock::time_point> parseLogDate(std::string_view text,
-                                                                  bool end) {
+std::optional<std::chrono::system_clock::time_point> parseLogDate(std::string_view text, bool end) {
     std::string date(text.substr(0, std::min<size_t>(text.size(), 10)));
     std::string time = end ? "23:59:59" : "00:00:00";
     if (text.size() > 10) {
@@ -29,7 +28,8 @@ bool isDailyFile(std::string_view name) {
         !automation::equalsIgnoreCase(name.substr(8), ".log")) {
         return false;
     }
-    return std::all_of(name.begin() + 2, name.begin() + 8, [](char c) { return c >= '0' && c <= '9'; });
+    return std::all_of(name.begin() + 2, name.begin() + 8,
+                       [](char c) { return c >= '0' && c <= '9'; });
 }
 
 bool passes(const ActivityEntry& entry, const ActivityFilter& filter) {
@@ -68,14 +68,15 @@ nlohmann::json activityJson(const std::vector<ActivityEntry>& entries) {
     for (const auto& entry : entries) {
         auto arguments = nlohmann::json::object();
         for (const auto& [name, value] : entry.arguments) arguments[name] = value;
-        lines.push_back({{"date", component::utcDate(entry.when)},
-                         {"time", component::utcTime(entry.when)},
-                         {"actor", entry.actor.empty() ? nlohmann::json() : nlohmann::json(entry.actor)},
-                         {"member", entry.member},
-                         {"site", entry.site ? nlohmann::json(*entry.site) : nlohmann::json()},
-                         {"arguments", std::move(arguments)},
-                         {"outcome", entry.outcome},
-                         {"milliseconds", entry.milliseconds}});
+        lines.push_back(
+            {{"date", component::utcDate(entry.when)},
+             {"time", component::utcTime(entry.when)},
+             {"actor", entry.actor.empty() ? nlohmann::json() : nlohmann::json(entry.actor)},
+             {"member", entry.member},
+             {"site", entry.site ? nlohmann::json(*entry.site) : nlohmann::json()},
+             {"arguments", std::move(arguments)},
+             {"outcome", entry.outcome},
+             {"milliseconds", entry.milliseconds}});
     }
     return {{"lines", std::move(lines)}};
 }

@@ -64,7 +64,8 @@ std::optional<int64_t> siteNumberOf(const Variant& value) {
 // backslash and n) become one blank.
 std::string messageOnOneLine(std::string message) {
     message = automation::replaceAll(message, "\\n", " ");
-    while (message.find("  ") != std::string::npos) message = automation::replaceAll(message, "  ", " ");
+    while (message.find("  ") != std::string::npos)
+        message = automation::replaceAll(message, "  ", " ");
     return std::string(automation::trimBlanks(message));
 }
 
@@ -83,12 +84,12 @@ struct Control::LoggedCall {
     size_t password = std::string::npos;
     // The argument that names the site; CreateSite's site comes from its result.
     size_t site = std::string::npos;
-    // False for a call that changes nothing (ChkFolder of a folder that is there).
-    bool changes = true;
+    // When given, the line is written only if this flag is set after the call.
+    const bool* onlyWhen = nullptr;
 };
 
 Variant Control::logged(const LoggedCall& call, const std::function<Variant()>& body) {
-    if (loggedDepth_ > 0 || !call.changes) {
+    if (loggedDepth_ > 0) {
         ++loggedDepth_;
         struct Leave {
             int& depth;
@@ -127,6 +128,7 @@ void Control::writeActivity(const LoggedCall& call, const Variant* result,
     // Without the page's Server the member has changed nothing (it fails with
     // error 91), and there is no FileSystemObject to write with.
     if (!server_) return;
+    if (call.onlyWhen && !*call.onlyWhen) return;
     ActivityEntry entry;
     entry.when = when;
     entry.member = call.member;
@@ -149,7 +151,8 @@ void Control::writeActivity(const LoggedCall& call, const Variant* result,
             entry.arguments.emplace_back(name, valueText(value));
         }
     }
-    if (call.site < call.arguments.size()) entry.site = siteNumberOf(call.arguments[call.site].second);
+    if (call.site < call.arguments.size())
+        entry.site = siteNumberOf(call.arguments[call.site].second);
     if (shownError_) {
         entry.outcome = messageOnOneLine(*shownError_);
     } else if (error) {
@@ -179,7 +182,8 @@ void Control::writeActivity(const LoggedCall& call, const Variant* result,
         auto fso = server().createObject("Scripting.FileSystemObject");
         auto& files = toolkit::use(fso);
         auto system = files.call("GetSpecialFolder", {1});
-        if (system.type() != automation::VarType::Object) automation::raise(automation::errors::kTypeMismatch);
+        if (system.type() != automation::VarType::Object)
+            automation::raise(automation::errors::kTypeMismatch);
         std::string folder = automation::toText(toolkit::use(system.object()).get("Path"));
         for (const auto& name : automation::split(kLogFolder, "\\")) {
             folder += "\\" + name;
@@ -190,7 +194,8 @@ void Control::writeActivity(const LoggedCall& call, const Variant* result,
         const std::string path = folder + "\\" + activityFileName(when);
         const bool fresh = !automation::toBoolean(files.call("FileExists", {path}));
         auto stream = files.call("OpenTextFile", {path, 8, true});
-        if (stream.type() != automation::VarType::Object) automation::raise(automation::errors::kTypeMismatch);
+        if (stream.type() != automation::VarType::Object)
+            automation::raise(automation::errors::kTypeMismatch);
         auto& text = toolkit::use(stream.object());
         text.call("Write", {(fresh ? activityFileHeader(when) : std::string()) + line + "\r\n"});
         text.call("Close");
@@ -247,39 +252,29 @@ bool Control::DeleteSite(const Variant& SiteNum, const Variant& SitePath) {
 bool Control::SiteStatus(const Variant& SiteNum, const Variant& DoWhat) {
     LoggedCall call{"SiteStatus", {{"SiteNum", SiteNum}, {"DoWhat", DoWhat}}};
     call.site = 0;
-    return automation::toBoolean(logged(call, [&] { return Variant(siteStatus(SiteNum, DoWhat)); }));
+    return automation::toBoolean(
+        logged(call, [&] { return Variant(siteStatus(SiteNum, DoWhat)); }));
 }
 
 bool Control::ChkFolder(const Variant& sFolder) {
+    // Only a call that creates the folder changes something.
     LoggedCall call{"ChkFolder", {{"sFolder", sFolder}}};
-    // Only a call that makes the folder changes something. A folder whose
-    // existence cannot be asked counts as missing, as ChkFolder itself counts it.
-    if (loggedDepth_ == 0) {
-        try {
-            call.changes =
-                server_ && !automation::equalsEmptyString(sFolder) &&
-                !automation::toBoolean(toolkit::use(server().createObject("Scripting.FileSystemObject"))
-                                           .call("FolderExists", {sFolder}));
-        } catch (const automation::AutomationError&) {
-            call.changes = true;
-        }
-    }
+    call.onlyWhen = &madeFolder_;
     return automation::toBoolean(logged(call, [&] { return Variant(chkFolder(sFolder)); }));
 }
 
 bool Control::AddUserToGroup(const Variant& strUsername, const Variant& strGroupname) {
-    LoggedCall call{"AddUserToGroup", {{"strUsername", strUsername}, {"strGroupname", strGroupname}}};
+    LoggedCall call{"AddUserToGroup",
+                    {{"strUsername", strUsername}, {"strGroupname", strGroupname}}};
     return automation::toBoolean(
         logged(call, [&] { return Variant(addUserToGroup(strUsername, strGroupname)); }));
 }
 
 Variant Control::CreateNtUser(const Variant& UserName, const Variant& PassWord,
                               const Variant& FullName, const Variant& Info) {
-    LoggedCall call{"CreateNtUser",
-                    {{"UserName", UserName},
-                     {"PassWord", PassWord},
-                     {"FullName", FullName},
-                     {"Info", Info}}};
+    LoggedCall call{
+        "CreateNtUser",
+        {{"UserName", UserName}, {"PassWord", PassWord}, {"FullName", FullName}, {"Info", Info}}};
     call.password = 1;
     return logged(call, [&] { return createNtUser(UserName, PassWord, FullName, Info); });
 }

@@ -1,6 +1,5 @@
 #include "component/activity_log.h"
 
-
 #include "automation/text.h"
 #include "automation/variant.h"
 
@@ -32,7 +31,9 @@ size_t sequenceLength(unsigned char lead) {
 }
 
 uint32_t codePointOf(std::string_view sequence) {
-    auto byte = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(sequence[i])); };
+    auto byte = [&](size_t i) {
+        return static_cast<uint32_t>(static_cast<unsigned char>(sequence[i]));
+    };
     switch (sequence.size()) {
         case 2: return ((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F);
         case 3: return ((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
@@ -82,7 +83,8 @@ std::tm utcParts(Clock::time_point when) {
     const std::time_t seconds = Clock::to_time_t(when);
     std::tm parts{};
     // The civil date of the UTC day, computed without the C library's time zone.
-    auto days = std::chrono::floor<std::chrono::days>(std::chrono::sys_seconds(std::chrono::seconds(seconds)));
+    auto days = std::chrono::floor<std::chrono::days>(
+        std::chrono::sys_seconds(std::chrono::seconds(seconds)));
     std::chrono::year_month_day date{days};
     auto rest = std::chrono::hh_mm_ss(std::chrono::seconds(seconds) - days.time_since_epoch());
     parts.tm_year = static_cast<int>(date.year()) - 1900;
@@ -124,8 +126,8 @@ std::optional<Clock::time_point> parseWhen(std::string_view date, std::string_vi
                                     std::chrono::month(static_cast<unsigned>(*month)),
                                     std::chrono::day(static_cast<unsigned>(*day))};
     if (!ymd.ok() || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
-    return std::chrono::sys_days(ymd) + std::chrono::hours(*hour) +
-           std::chrono::minutes(*minute) + std::chrono::seconds(*second);
+    return std::chrono::sys_days(ymd) + std::chrono::hours(*hour) + std::chrono::minutes(*minute) +
+           std::chrono::seconds(*second);
 }
 
 }  // namespace
@@ -213,8 +215,7 @@ std::string utcDate(Clock::time_point when) {
 
 std::string utcTime(Clock::time_point when) {
     auto parts = utcParts(when);
-    return twoDigits(parts.tm_hour) + ":" + twoDigits(parts.tm_min) + ":" +
-           twoDigits(parts.tm_sec);
+    return twoDigits(parts.tm_hour) + ":" + twoDigits(parts.tm_min) + ":" + twoDigits(parts.tm_sec);
 }
 
 std::string activityFileName(Clock::time_point when) {

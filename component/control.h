@@ -182,6 +182,8 @@ private:
     std::string commandUser_;
     // How many logged members are running: only the outermost writes a line.
     int loggedDepth_ = 0;
+    // Whether the last ChkFolder created its folder.
+    bool madeFolder_ = false;
     // The message of the error page shown during the current logged call.
     std::optional<std::string> shownError_;
 };

@@ -84,7 +84,8 @@ bool Control::chkFolder(const Variant& sFolder) {
     server();
     return quietly([&] {
         return toolkit::ChkFolder(
-            [this] { return server().createObject("Scripting.FileSystemObject"); }, sFolder);
+            [this] { return server().createObject("Scripting.FileSystemObject"); }, sFolder,
+            &madeFolder_);
     });
 }
 
