@@ -1,12 +1,13 @@
 // The activity log: the line of each member call that changes something,
 // its escaping, two processes writing at once, and `tarnwick log`'s filters.
+#include "component/activity_log.h"
+
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <unistd.h>
 
 #include "automation/text.h"
 #include "cli/activity_reader.h"
-#include "component/activity_log.h"
 #include "spawn.h"
 #include "support/cli.h"
 
@@ -51,16 +52,28 @@ TEST_F(ActivityLog, EachMemberThatChangesSomethingWritesOneMaskedLine) {
     };
     const std::vector<Row> rows = {
         {{"CreateSite", {"bob", "D:\\Web\\bob", "bob.com", -1, -1, "Tarn_bob", "index.htm"}},
-         "CreateSite", 2, "2:True", {{"HostPath", "D:\\Web\\bob"}, {"HostBand", "-1"}}},
-        {{"ModifySite", {2, "bob2.com", -1, -1, "index.asp", "bob"}}, "ModifySite", 2, "True",
+         "CreateSite",
+         2,
+         "2:True",
+         {{"HostPath", "D:\\Web\\bob"}, {"HostBand", "-1"}}},
+        {{"ModifySite", {2, "bob2.com", -1, -1, "index.asp", "bob"}},
+         "ModifySite",
+         2,
+         "True",
          {{"NewDomain", "bob2.com"}}},
         {{"DefaultDoc", {"2", "a b.asp"}}, "DefaultDoc", 2, "True", {{"Doc", "a b.asp"}}},
         {{"SiteStatus", {2, false}}, "SiteStatus", 2, "True", {{"DoWhat", "False"}}},
-        {{"CreateNtUser", {"amy", "Pw-Amy-77", "Amy Pw-Amy-77", ""}}, "CreateNtUser", nullptr,
-         "True", {{"PassWord", "***"}, {"FullName", "Amy ***"}, {"Info", ""}}},
+        {{"CreateNtUser", {"amy", "Pw-Amy-77", "Amy Pw-Amy-77", ""}},
+         "CreateNtUser",
+         nullptr,
+         "True",
+         {{"PassWord", "***"}, {"FullName", "Amy ***"}, {"Info", ""}}},
         {{"AddUserToGroup", {"amy", "Guests"}}, "AddUserToGroup", nullptr, "True", {}},
         {{"DeleteNtUser", {"amy"}}, "DeleteNtUser", nullptr, "True", {}},
-        {{"ChkFolder", {"D:\\Fresh one"}}, "ChkFolder", nullptr, "True",
+        {{"ChkFolder", {"D:\\Fresh one"}},
+         "ChkFolder",
+         nullptr,
+         "True",
          {{"sFolder", "D:\\Fresh one"}}},
         {{"ChkFolder", {"D:\\Fresh one"}}, nullptr, nullptr, nullptr, {}},  // there: no line
         {{"CreatePool", {"Pool&=%+"}}, "CreatePool", nullptr, "", {{"AppName", "Pool&=%+"}}},
@@ -105,9 +118,7 @@ TEST_F(ActivityLog, EachMemberThatChangesSomethingWritesOneMaskedLine) {
 
 TEST(ActivityLogFormat, EscapedValuesStayOneFieldAndReadBack) {
     // Keeps what code page 936 would: everything but "ä" and the emoji here.
-    const component::KeepsCharacter keeps = [](std::string_view c) {
-        return c != "ä" && c != "😀";
-    };
+    const component::KeepsCharacter keeps = [](std::string_view c) { return c != "ä" && c != "😀"; };
     const std::vector<std::pair<std::string, std::string>> table = {
         {"", "-"},
         {"-", "%2D"},
@@ -164,7 +175,8 @@ TEST(ActivityLogReader, FiltersByTimeSiteAndMember) {
     };
     for (const auto& c : cases) {
         std::vector<std::string> members;
-        for (const auto& entry : cli::readActivity(files, c.filter)) members.push_back(entry.member);
+        for (const auto& entry : cli::readActivity(files, c.filter))
+            members.push_back(entry.member);
         EXPECT_EQ(members, c.members);
     }
     for (const char* wrong : {"2024-02-30", "2024-3-1", "2024-03-01 25:00:00", "yesterday"}) {
