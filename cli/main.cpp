@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli/documents.h"
+#include "cli/log_command.h"
 #include "cli/page_runner.h"
 #include "cli/setup_command.h"
 #include "cli/site_commands.h"
@@ -105,6 +106,7 @@ int main(int argc, char** argv) {
     tarnwick::cli::addSiteCommands(app, folder, exitCode);
     tarnwick::cli::addSetupCommand(app, folder, exitCode);
     tarnwick::cli::addPlatformDiffCommand(*platform, exitCode);
+    tarnwick::cli::addLogCommand(app, folder, exitCode);
 
     try {
         // The site and setup commands run inside the parse, as its callbacks.

@@ -157,7 +157,8 @@ void fillContext(Variant& value, const automation::ObjectRef& context) {
 
 }  // namespace
 
-json runPage(embedded::EmbeddedPlatform& platform, const json& page) {
+json runPage(embedded::EmbeddedPlatform& platform, const json& page,
+             const std::string& commandUser) {
     embedded::PageRequest request;
     request.siteRoot = platform.store().settings().masterSiteRoot;
     json calls = pageOptions(page, request);
@@ -189,6 +190,7 @@ json runPage(embedded::EmbeddedPlatform& platform, const json& page) {
     }
 
     component::ControlObject object(platform.services());
+    object.control().setCommandUser(commandUser);
     json result = {{"session", context->sessionId()}, {"results", json::array()}};
     bool started = false;
     if (startPage) {

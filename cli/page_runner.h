@@ -40,6 +40,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-nlohmann::json runPage(platform::embedded::EmbeddedPlatform& platform, const nlohmann::json& page);
+// `commandUser` is the operating-system user of a command that runs the page
+// for its own operation (the activity log's actor); "" for a panel page.
+nlohmann::json runPage(platform::embedded::EmbeddedPlatform& platform, const nlohmann::json& page,
+                       const std::string& commandUser = {});
 
 }  // namespace tarnwick::cli

@@ -11,6 +11,9 @@
 //   modify_site.cpp    ModifySite
 //   delete_site.cpp    DeleteSite
 //   site_guard.cpp     which sites, folders and accounts a site member may touch
+//   activity_call.cpp  the activity log's line of each member call that changes
+//                      something (the public members there run the bodies
+//                      named in lower case in the files above)
 //
 // Members that need the page objects (Request, Response, Server, Session)
 // raise error 91 "Object variable or With block variable not set", and write
@@ -18,6 +21,7 @@
 // are not set then.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -39,6 +43,10 @@ public:
     // The platform services a member needs must be present when it is called;
     // a missing one fails the call with error 91.
     explicit Control(platform::Services services = {}) : services_(std::move(services)) {}
+
+    // The operating-system user that runs a command (tarnwick, tarnwick.exe):
+    // the activity log names it when the page's session holds no panel login.
+    void setCommandUser(std::string user) { commandUser_ = std::move(user); }
 
     // Frame.
     bool IsChkUser() const { return isChkUser_; }
@@ -143,6 +151,31 @@ private:
     // no root or the root no Path, and nothing with err set when it cannot be
     // read.
     std::optional<std::string> rootFolderOf(automation::ErrorState& err, int64_t number);
+    // The bodies of the members that the activity log records.
+    Variant createSite(const Variant& HostUser, const Variant& HostPath, const Variant& HostDomain,
+                       const Variant& HostIIS, const Variant& HostBand, const Variant& HostPool,
+                       const Variant& HostDoc);
+    bool modifySite(const Variant& SiteSN, const Variant& NewDomain, const Variant& NewBand,
+                    const Variant& NewIIS, const Variant& NewDoc, const Variant& UserName);
+    bool defaultDoc(Variant& SiteNum, Variant& Doc);
+    bool deleteSite(const Variant& SiteNum, const Variant& SitePath);
+    bool siteStatus(const Variant& SiteNum, const Variant& DoWhat);
+    bool chkFolder(const Variant& sFolder);
+    bool addUserToGroup(const Variant& strUsername, const Variant& strGroupname);
+    Variant createNtUser(const Variant& UserName, const Variant& PassWord, const Variant& FullName,
+                         const Variant& Info);
+    Variant deleteNtUser(const Variant& UserName);
+    Variant createPool(const Variant& AppName);
+
+    // Runs `body` and, for a call from outside the component (not one member
+    // calling another), writes its line to the activity log; see activity_call.cpp.
+    struct LoggedCall;
+    Variant logged(const LoggedCall& call, const std::function<Variant()>& body);
+    // The line of a finished call; a line that cannot be written is dropped.
+    void writeActivity(const LoggedCall& call, const Variant* result,
+                       const automation::AutomationError* error, int64_t milliseconds,
+                       std::chrono::system_clock::time_point when);
+
     // What CreateSite made so far, and taking it back when a later step fails.
     struct SiteCreation;
     void undoCreation(const SiteCreation& made);
@@ -158,6 +191,13 @@ private:
     std::shared_ptr<platform::Session> session_;
     Variant system_;
     Variant showIP_;
+    std::string commandUser_;
+    // How many logged members are running: only the outermost writes a line.
+    int loggedDepth_ = 0;
+    // Whether the last ChkFolder created its folder.
+    bool madeFolder_ = false;
+    // The message of the error page shown during the current logged call.
+    std::optional<std::string> shownError_;
 };
 
 }  // namespace tarnwick::component

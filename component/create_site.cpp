@@ -105,7 +105,7 @@ void Control::undoCreation(const SiteCreation& made) {
     }
 }
 
-Variant Control::CreateSite(const Variant& HostUser, const Variant& HostPath,
+Variant Control::createSite(const Variant& HostUser, const Variant& HostPath,
                             const Variant& HostDomain, const Variant& HostIIS,
                             const Variant& HostBand, const Variant& HostPool,
                             const Variant& HostDoc) {

@@ -40,7 +40,7 @@ std::string withoutComputer(std::string_view qualified, const std::string& compu
 }
 }  // namespace
 
-bool Control::DeleteSite(const Variant& SiteNum, const Variant& SitePath) {
+bool Control::deleteSite(const Variant& SiteNum, const Variant& SitePath) {
     ChkUser();
     if (equalsEmptyString(SiteNum) || equalsEmptyString(SitePath)) {
         ShowErr(messages::kArgumentError);

@@ -69,6 +69,8 @@ Variant Control::ShowErr(const Variant& Str) {
     auto& page = response();
     page.write(errorPage(automation::concatText(Str)));
     page.end();
+    // The activity log gives the message as the outcome of the call that showed it.
+    if (loggedDepth_ > 0 && !shownError_) shownError_ = automation::concatText(Str);
     return {};
 }
 

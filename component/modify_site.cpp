@@ -13,7 +13,7 @@ using automation::ErrorState;
 using toolkit::ifThen;
 using toolkit::use;
 
-bool Control::ModifySite(const Variant& SiteSN, const Variant& NewDomain, const Variant& NewBand,
+bool Control::modifySite(const Variant& SiteSN, const Variant& NewDomain, const Variant& NewBand,
                          const Variant& NewIIS, const Variant& NewDoc, const Variant& UserName) {
     // UserName may be empty: it only tells the site's own bindings apart.
     ChkUser();

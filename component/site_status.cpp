@@ -25,7 +25,7 @@ std::optional<double> numericValue(ErrorState& err, const Variant& value) {
 }
 }  // namespace
 
-bool Control::SiteStatus(const Variant& SiteNum, const Variant& DoWhat) {
+bool Control::siteStatus(const Variant& SiteNum, const Variant& DoWhat) {
     ChkUser();
     server();  // outside the page: error 91, before anything is tried
     // Only a web site is started or stopped, never the web service or
@@ -66,7 +66,7 @@ bool Control::SiteStatus(const Variant& SiteNum, const Variant& DoWhat) {
     return false;
 }
 
-bool Control::DefaultDoc(Variant& SiteNum, Variant& Doc) {
+bool Control::defaultDoc(Variant& SiteNum, Variant& Doc) {
     server();  // outside the page: error 91, before anything is tried
     // The root directory of a web site only, and file names in its folder.
     const auto number = siteNumberOf(SiteNum);

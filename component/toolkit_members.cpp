@@ -46,7 +46,7 @@ bool quietly(Routine&& routine) {
 }
 }  // namespace
 
-Variant Control::CreateNtUser(const Variant& UserName, const Variant& PassWord,
+Variant Control::createNtUser(const Variant& UserName, const Variant& PassWord,
                               const Variant& FullName, const Variant& Info) {
     ChkUser();
     server();
@@ -56,7 +56,7 @@ Variant Control::CreateNtUser(const Variant& UserName, const Variant& PassWord,
     });
 }
 
-bool Control::AddUserToGroup(const Variant& strUsername, const Variant& strGroupname) {
+bool Control::addUserToGroup(const Variant& strUsername, const Variant& strGroupname) {
     ChkUser();
     server();
     return quietly([&] {
@@ -67,7 +67,7 @@ bool Control::AddUserToGroup(const Variant& strUsername, const Variant& strGroup
 
 // An account that no hosted site owns (built-in, the web server's own, an
 // administrator's) is never deleted: the result is False and it stays.
-Variant Control::DeleteNtUser(const Variant& UserName) {
+Variant Control::deleteNtUser(const Variant& UserName) {
     ChkUser();
     server();
     return quietly([&] {
@@ -79,16 +79,17 @@ Variant Control::DeleteNtUser(const Variant& UserName) {
     });
 }
 
-bool Control::ChkFolder(const Variant& sFolder) {
+bool Control::chkFolder(const Variant& sFolder) {
     ChkUser();
     server();
     return quietly([&] {
         return toolkit::ChkFolder(
-            [this] { return server().createObject("Scripting.FileSystemObject"); }, sFolder);
+            [this] { return server().createObject("Scripting.FileSystemObject"); }, sFolder,
+            &madeFolder_);
     });
 }
 
-Variant Control::CreatePool(const Variant& AppName) {
+Variant Control::createPool(const Variant& AppName) {
     server();
     quietly([&] {
         toolkit::CreatePool(

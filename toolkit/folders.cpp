@@ -6,7 +6,9 @@
 
 namespace tarnwick::toolkit {
 
-bool ChkFolder(const FileSystemFactory& createFileSystem, const automation::Variant& sFolder) {
+bool ChkFolder(const FileSystemFactory& createFileSystem, const automation::Variant& sFolder,
+               bool* made) {
+    if (made) *made = false;
     automation::ErrorState err;
     if (automation::equalsEmptyString(sFolder)) return false;
     std::string path;
@@ -26,6 +28,7 @@ bool ChkFolder(const FileSystemFactory& createFileSystem, const automation::Vari
         if (exists && *exists) continue;
         try {
             use(fso).call("CreateFolder", {prefix});
+            if (made) *made = true;
         } catch (const automation::AutomationError& failure) {
             // Two pages making folders below the same new parent both find it
             // missing and both create it; the one that comes second has its
@@ -35,6 +38,7 @@ bool ChkFolder(const FileSystemFactory& createFileSystem, const automation::Vari
             auto madeMeanwhile = recheck.attempt(
                 [&] { return automation::toBoolean(use(fso).call("FolderExists", {prefix})); });
             if (!madeMeanwhile || !*madeMeanwhile) err.record(failure);
+            if (made) *made = false;
         }
     }
     return !err.isSet();

@@ -19,7 +19,9 @@ using FileSystemFactory = std::function<automation::ObjectRef()>;
 // created with CreateFolder when missing. The error state is not cleared
 // between elements: one failure makes the result False, the later folders
 // are still tried, and folders already created stay.
-bool ChkFolder(const FileSystemFactory& createFileSystem, const automation::Variant& sFolder);
+// `made`, when given, is set when the call created the last folder of the path.
+bool ChkFolder(const FileSystemFactory& createFileSystem, const automation::Variant& sFolder,
+               bool* made = nullptr);
 
 // Copies the files and folders of folder `from` into folder `to` where `to`
 // has nothing of that name yet, going down into folders both have: what `to`
