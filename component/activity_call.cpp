@@ -1,7 +1,12 @@
 // The members that change something, as the page, the COM server and the
-// commands call them: each runs its body and writes one line to the activity
-// log (activity_log.h) in %SystemRoot%\system32\LogFiles\Tarnwick, through the
-// page's Scripting.FileSystemObject.
+// commands call them: each keeps an operation record while it runs
+// (operation_record.h) and writes one line to the activity log
+// (activity_log.h), both in %SystemRoot%\system32\LogFiles\Tarnwick, through
+// the page's Scripting.FileSystemObject.
+//
+// The record is written before the call's body runs: a record that cannot be
+// written stops the call with the error page before it changes anything.
+// The call's end removes it.
 //
 // The line is written after the call, under the machine-wide lock, in one
 // Write of the whole line (with the file's directives when the day's file is
@@ -9,13 +14,15 @@
 // be written is dropped: the call's result stands as the member gave it, since
 // the change it reports has been made (or refused) whatever the log holds.
 // A member called by another member (CreateSite's ChkFolder, CreateNtUser,
-// AddUserToGroup, CreatePool) writes no line of its own.
+// AddUserToGroup, CreatePool) writes no record or line of its own.
 #include <algorithm>
 
 #include "automation/error.h"
 #include "automation/text.h"
 #include "component/activity_log.h"
 #include "component/control.h"
+#include "component/logged_call.h"
+#include "toolkit/folder_access.h"
 #include "toolkit/steps.h"
 
 namespace tarnwick::component {
@@ -29,24 +36,10 @@ constexpr std::string_view kLoginUser = "kavro_loginuser";
 constexpr std::string_view kLoginPass = "kavro_loginpass";
 // How long a line waits for another process's line or binding check.
 constexpr std::chrono::seconds kLogLockWait{10};
-// The folder below the system folder (GetSpecialFolder(1)) that holds the log.
-constexpr std::string_view kLogFolder = "LogFiles\\Tarnwick";
-
-// An argument's value as the log shows it.
-std::string valueText(const Variant& value) {
-    switch (value.type()) {
-        case automation::VarType::Empty: return "";
-        case automation::VarType::Null: return "Null";
-        case automation::VarType::Array: return "(Array)";
-        case automation::VarType::Object: return "(Object)";
-        default: break;
-    }
-    try {
-        return automation::toText(value);
-    } catch (const automation::AutomationError&) {
-        return "(" + std::string(automation::typeName(value.type())) + ")";
-    }
-}
+// A secret shorter than this is masked only where it is a whole value: as a
+// part of a longer text it would mask digits of dates and letters of names
+// and tell a reader more than it hides.
+constexpr size_t kShortestMaskedPart = 4;
 
 // A site number given as a whole number from 1 (or as its decimal text).
 std::optional<int64_t> siteNumberOf(const Variant& value) {
@@ -71,22 +64,77 @@ std::string messageOnOneLine(std::string message) {
 
 void maskAll(std::string& text, const std::vector<std::string>& secrets) {
     for (const auto& secret : secrets) {
-        if (!secret.empty()) text = automation::replaceAll(text, secret, kMaskedPassword);
+        if (secret.empty()) continue;
+        if (text == secret) {
+            text = kMaskedPassword;
+        } else if (secret.size() >= kShortestMaskedPart) {
+            text = automation::replaceAll(text, secret, kMaskedPassword);
+        }
     }
 }
 
 }  // namespace
 
-struct Control::LoggedCall {
-    std::string_view member;
-    std::vector<std::pair<std::string_view, Variant>> arguments;
-    // The argument that is a password, logged as "***"; none when npos.
-    size_t password = std::string::npos;
-    // The argument that names the site; CreateSite's site comes from its result.
-    size_t site = std::string::npos;
-    // When given, the line is written only if this flag is set after the call.
-    const bool* onlyWhen = nullptr;
-};
+LogFolder& Control::logFolder() {
+    if (!logFolder_) {
+        logFolder_.emplace(server().createObject("Scripting.FileSystemObject"),
+                           [this](const std::string& folder) {
+                               toolkit::LimitToAdministrators(advapi32(), ansi(), folder);
+                           });
+    }
+    return *logFolder_;
+}
+
+std::string Control::actor() {
+    std::string name;
+    try {
+        if (session_) name = valueText(session_->value(kLoginUser));
+    } catch (const automation::AutomationError&) {
+        name.clear();
+    }
+    return name.empty() ? commandUser_ : name;
+}
+
+bool Control::beginRecord(automation::ErrorState& err, const LoggedCall& call,
+                          Clock::time_point when) {
+    return err.attempt([&] {
+        OperationRecord record;
+        uint32_t suffix = 0;
+        random().fill(std::span<uint8_t>(reinterpret_cast<uint8_t*>(&suffix), sizeof suffix));
+        record.id = recordId(when, suffix);
+        record.started = utcDate(when) + " " + utcTime(when);
+        record.process = services_.processes ? services_.processes->current() : "";
+        record.actor = actor();
+        record.member = call.member;
+        record.arguments = call.shownArguments();
+        const auto name = recordFileName(record.id);
+        logFolder().create(name, recordHeader(record, keepsCharacter()));
+        record_ = name;
+    });
+}
+
+bool Control::recordStep(automation::ErrorState& err, std::string_view kind,
+                         const std::vector<std::string>& values) {
+    if (!record_) return true;
+    return err.attempt(
+        [&] { logFolder().append(*record_, recordLine(kind, values, keepsCharacter())); });
+}
+
+void Control::finishRecord(std::string_view outcome) {
+    if (!record_) return;
+    const auto name = std::move(*record_);
+    record_.reset();
+    try {
+        logFolder().remove(name);
+    } catch (const automation::AutomationError&) {
+        // A record that stays must not pass for a call cut short.
+        try {
+            logFolder().append(name, recordLine("end", {std::string(outcome)}, keepsCharacter()));
+        } catch (const automation::AutomationError&) {
+            // `check` lists it; nothing more can be done from here.
+        }
+    }
+}
 
 Variant Control::logged(const LoggedCall& call, const std::function<Variant()>& body) {
     if (loggedDepth_ > 0) {
@@ -97,7 +145,6 @@ Variant Control::logged(const LoggedCall& call, const std::function<Variant()>& 
         } leave{loggedDepth_};
         return body();
     }
-    ++loggedDepth_;
     shownError_.reset();
     const auto when = Clock::now();
     const auto started = std::chrono::steady_clock::now();
@@ -106,20 +153,44 @@ Variant Control::logged(const LoggedCall& call, const std::function<Variant()>& 
                    std::chrono::steady_clock::now() - started)
             .count();
     };
+    // Without the page's Server the member changes nothing (it fails with
+    // error 91), and there is nowhere to keep a record.
+    if (server_) {
+        automation::ErrorState err;
+        ++loggedDepth_;
+        const bool recorded = beginRecord(err, call, when);
+        if (!recorded) showFailure(err);
+        --loggedDepth_;
+        if (!recorded) {
+            writeActivity(call, nullptr, nullptr, elapsed(), when);
+            return call.member == "CreateSite" ? Variant() : Variant(false);
+        }
+    }
+    ++loggedDepth_;
     Variant result;
     try {
         result = body();
     } catch (const automation::AutomationError& error) {
         --loggedDepth_;
+        finishRecord(error.description());
         writeActivity(call, nullptr, &error, elapsed(), when);
         throw;
     } catch (...) {
         --loggedDepth_;
+        finishRecord("");
         throw;
     }
     --loggedDepth_;
+    finishRecord(shownError_ ? messageOnOneLine(*shownError_) : valueText(result));
     writeActivity(call, &result, nullptr, elapsed(), when);
     return result;
+}
+
+KeepsCharacter Control::keepsCharacter() {
+    auto& codePage = ansi();
+    return [&codePage](std::string_view character) {
+        return codePage.toUtf8(codePage.fromUtf8(character)) == character;
+    };
 }
 
 void Control::writeActivity(const LoggedCall& call, const Variant* result,
@@ -133,24 +204,16 @@ void Control::writeActivity(const LoggedCall& call, const Variant* result,
     entry.when = when;
     entry.member = call.member;
     entry.milliseconds = milliseconds;
+    entry.actor = actor();
     std::vector<std::string> secrets;
     try {
-        auto login = session_ ? session_->value(kLoginUser) : Variant();
-        entry.actor = valueText(login);
         if (session_) secrets.push_back(valueText(session_->value(kLoginPass)));
     } catch (const automation::AutomationError&) {
-        entry.actor.clear();
+        // No session value: nothing to mask.
     }
-    if (entry.actor.empty()) entry.actor = commandUser_;
-    for (size_t i = 0; i < call.arguments.size(); ++i) {
-        const auto& [name, value] = call.arguments[i];
-        if (i == call.password) {
-            secrets.push_back(valueText(value));
-            entry.arguments.emplace_back(name, kMaskedPassword);
-        } else {
-            entry.arguments.emplace_back(name, valueText(value));
-        }
-    }
+    if (call.password < call.arguments.size())
+        secrets.push_back(valueText(call.arguments[call.password].second));
+    for (auto& argument : call.shownArguments()) entry.arguments.push_back(std::move(argument));
     if (call.site < call.arguments.size())
         entry.site = siteNumberOf(call.arguments[call.site].second);
     if (shownError_) {
@@ -169,36 +232,19 @@ void Control::writeActivity(const LoggedCall& call, const Variant* result,
               [](const auto& a, const auto& b) { return a.size() > b.size(); });
     maskAll(entry.actor, secrets);
     maskAll(entry.outcome, secrets);
-    for (auto& argument : entry.arguments) maskAll(argument.second, secrets);
+    for (auto& argument : entry.arguments) {
+        if (argument.second != kMaskedPassword) maskAll(argument.second, secrets);
+    }
 
     try {
-        auto& codePage = ansi();
-        const KeepsCharacter keeps = [&codePage](std::string_view character) {
-            return codePage.toUtf8(codePage.fromUtf8(character)) == character;
-        };
-        const auto line = activityLine(entry, keeps);
+        const auto line = activityLine(entry, keepsCharacter());
         std::unique_ptr<platform::MachineLock::Held> held;
         if (services_.machineLock) held = services_.machineLock->acquire(kLogLockWait);
-        auto fso = server().createObject("Scripting.FileSystemObject");
-        auto& files = toolkit::use(fso);
-        auto system = files.call("GetSpecialFolder", {1});
-        if (system.type() != automation::VarType::Object)
-            automation::raise(automation::errors::kTypeMismatch);
-        std::string folder = automation::toText(toolkit::use(system.object()).get("Path"));
-        for (const auto& name : automation::split(kLogFolder, "\\")) {
-            folder += "\\" + name;
-            if (!automation::toBoolean(files.call("FolderExists", {folder}))) {
-                files.call("CreateFolder", {folder});
-            }
-        }
-        const std::string path = folder + "\\" + activityFileName(when);
-        const bool fresh = !automation::toBoolean(files.call("FileExists", {path}));
-        auto stream = files.call("OpenTextFile", {path, 8, true});
-        if (stream.type() != automation::VarType::Object)
-            automation::raise(automation::errors::kTypeMismatch);
-        auto& text = toolkit::use(stream.object());
-        text.call("Write", {(fresh ? activityFileHeader(when) : std::string()) + line + "\r\n"});
-        text.call("Close");
+        auto& folder = logFolder();
+        const auto name = activityFileName(when);
+        const bool fresh = !folder.exists(name);
+        folder.append(name, (fresh ? activityFileHeader(when) : std::string()) + line + "\r\n",
+                      true);
     } catch (const automation::AutomationError&) {
         // Dropped: see the top of this file.
     }

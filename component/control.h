@@ -11,9 +11,10 @@
 //   modify_site.cpp    ModifySite
 //   delete_site.cpp    DeleteSite
 //   site_guard.cpp     which sites, folders and accounts a site member may touch
-//   activity_call.cpp  the activity log's line of each member call that changes
-//                      something (the public members there run the bodies
-//                      named in lower case in the files above)
+//   activity_call.cpp  the operation record and the activity log's line of each
+//                      member call that changes something (the public members
+//                      there run the bodies named in lower case in the files above)
+//   operation_repair.cpp  unfinished operations and their repair (`check`)
 //
 // Members that need the page objects (Request, Response, Server, Session)
 // raise error 91 "Object variable or With block variable not set", and write
@@ -25,11 +26,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "automation/error.h"
 #include "automation/variant.h"
+#include "component/operation_record.h"
 #include "platform/asp.h"
 #include "platform/services.h"
 #include "toolkit/site_folders.h"
@@ -47,6 +50,18 @@ public:
     // The operating-system user that runs a command (tarnwick, tarnwick.exe):
     // the activity log names it when the page's session holds no panel login.
     void setCommandUser(std::string user) { commandUser_ = std::move(user); }
+
+    // Operations that started and never ended: the records in the log folder
+    // whose process is gone (or that say they ended, but stayed). Needs the
+    // page objects, as the members do; raises the platform's error when the
+    // folder cannot be read.
+    std::vector<OperationRecord> unfinishedOperations();
+    // Finishes or undoes one unfinished operation, as a call of its own
+    // ("Repair") that is recorded and logged, and removes its record. Each
+    // thing done or left goes to `done`, one line each. False, with the
+    // error page's message in `done`, when a step failed: the record stays,
+    // and the repair can be made again.
+    bool repairOperation(const OperationRecord& record, std::vector<std::string>& done);
 
     // Frame.
     bool IsChkUser() const { return isChkUser_; }
@@ -168,9 +183,26 @@ private:
     Variant createPool(const Variant& AppName);
 
     // Runs `body` and, for a call from outside the component (not one member
-    // calling another), writes its line to the activity log; see activity_call.cpp.
+    // calling another), keeps its operation record while it runs and writes
+    // its line to the activity log; see activity_call.cpp.
     struct LoggedCall;
     Variant logged(const LoggedCall& call, const std::function<Variant()>& body);
+    // The folder of the records and the log, through the page's FileSystemObject.
+    LogFolder& logFolder();
+    // The name that the log and the records give the caller.
+    std::string actor();
+    // Whether the system's ANSI code page holds a character, for the log's escaping.
+    KeepsCharacter keepsCharacter();
+    // Writes the record of a call before it changes anything; false, with
+    // err set, when it cannot be written.
+    bool beginRecord(automation::ErrorState& err, const LoggedCall& call,
+                     std::chrono::system_clock::time_point when);
+    // Adds a step to the running call's record before the change it names;
+    // false, with err set, when it cannot be written: the change is not made.
+    bool recordStep(automation::ErrorState& err, std::string_view kind,
+                    const std::vector<std::string>& values);
+    // Removes the running call's record (or, failing that, notes its end in it).
+    void finishRecord(std::string_view outcome);
     // The line of a finished call; a line that cannot be written is dropped.
     void writeActivity(const LoggedCall& call, const Variant* result,
                        const automation::AutomationError* error, int64_t milliseconds,
@@ -178,7 +210,33 @@ private:
 
     // What CreateSite made so far, and taking it back when a later step fails.
     struct SiteCreation;
-    void undoCreation(const SiteCreation& made);
+    // A repair's undo: each removal made, and the error of the first step
+    // that failed or could not judge a part (that part stays).
+    struct UndoReport {
+        std::vector<std::string> done;
+        automation::ErrorState err;
+    };
+    // With a report, as a repair undoes a call whose process died, each part
+    // is removed only when it is still what the record names: the site when
+    // its anonymous user is the account, the pool and the account when no
+    // site names them, the folder when no site's folder lies in it.
+    void undoCreation(const SiteCreation& made, UndoReport* report = nullptr);
+    // What the web sites name, upper-case: anonymous accounts (without the
+    // computer's prefix), the pools of their roots, and (as they are
+    // written) the folders no site folder may be, hold or lie in. err set
+    // when one cannot be read.
+    struct SiteNames {
+        std::set<std::string> accounts, pools;
+        std::vector<std::string> folders;
+    };
+    SiteNames namesOfSites(automation::ErrorState& err);
+    // Whether site `number` exists and names `account` as its anonymous user.
+    bool siteHoldsAccount(automation::ErrorState& err, int64_t number, std::string_view account);
+    // Whether a metabase key exists (a path that is not found is no error).
+    bool keyExists(automation::ErrorState& err, const std::string& path);
+    // The repair of an unfinished CreateSite and DeleteSite.
+    bool undoSiteCreation(const OperationRecord& record, std::vector<std::string>& done);
+    bool finishSiteDeletion(const OperationRecord& record, std::vector<std::string>& done);
 
     platform::Services services_;
 
@@ -198,6 +256,9 @@ private:
     bool madeFolder_ = false;
     // The message of the error page shown during the current logged call.
     std::optional<std::string> shownError_;
+    std::optional<LogFolder> logFolder_;
+    // The file name of the running call's record.
+    std::optional<std::string> record_;
 };
 
 }  // namespace tarnwick::component

@@ -65,44 +65,111 @@ struct Control::SiteCreation {
     std::optional<std::string> pool;                  // the pool this call made
 };
 
-void Control::undoCreation(const SiteCreation& made) {
+void Control::undoCreation(const SiteCreation& made, UndoReport* report) {
     // Each removal is tried whatever became of the one before: what can be
-    // removed is removed.
-    ErrorState err;
-    if (made.site) {
-        err.attempt([&] {
-            directory()
-                .bind("IIS://" + computerName() + "/W3SVC")
-                ->call("DELETE", {"IIsWebServer", std::to_string(*made.site)});
-        });
+    // removed is removed. A repair first asks whether each part is still this
+    // call's (see control.h); a part it cannot judge stays, and the repair
+    // reports failure so that it can be made again.
+    const bool verify = report != nullptr;
+    ErrorState unreported;
+    ErrorState& err = report ? report->err : unreported;
+    auto note = [&](std::string line) {
+        if (report) report->done.push_back(std::move(line));
+    };
+    auto fileSystem = [this] { return server().createObject("Scripting.FileSystemObject"); };
+    if (made.site && (!verify || siteHoldsAccount(err, *made.site, made.account.value_or("")))) {
+        if (err.attempt([&] {
+                directory()
+                    .bind("IIS://" + computerName() + "/W3SVC")
+                    ->call("DELETE", {"IIsWebServer", std::to_string(*made.site)});
+            })) {
+            note("removed site " + std::to_string(*made.site));
+        }
     }
-    if (made.pool) {
-        err.attempt([&] {
-            directory()
-                .bind("IIS://" + computerName() + "/W3SVC/AppPools")
-                ->call("DELETE", {"IIsApplicationPool", *made.pool});
-        });
+    // What the sites that stay name: their pools, accounts and folders.
+    SiteNames others;
+    if (verify) others = namesOfSites(err);
+    if (made.pool && (!verify || (!err.isSet() &&
+                                  !others.pools.contains(automation::toUpperAscii(*made.pool))))) {
+        const bool exists =
+            !verify || keyExists(err, "IIS://" + computerName() + "/W3SVC/AppPools/" + *made.pool);
+        if (exists && err.attempt([&] {
+                directory()
+                    .bind("IIS://" + computerName() + "/W3SVC/AppPools")
+                    ->call("DELETE", {"IIsApplicationPool", *made.pool});
+            })) {
+            note("removed application pool " + *made.pool);
+        }
     }
     // A folder this call made goes with its entries; one that was there
     // before gets its DACL back.
     if (made.savedAccess && !made.createdFolder) {
-        err.attempt([&] {
-            toolkit::RestoreFolderAccess(advapi32(), ansi(), made.folder, *made.savedAccess);
-        });
+        if (err.attempt([&] {
+                   return !verify ||
+                          automation::toBoolean(fileSystem()->call("FolderExists", {made.folder}));
+               })
+                .value_or(false) &&
+            err.attempt([&] {
+                toolkit::RestoreFolderAccess(advapi32(), ansi(), made.folder, *made.savedAccess);
+            })) {
+            note("restored the access list of " + made.folder);
+        }
     }
-    if (made.account) {
-        err.attempt([&] {
-            toolkit::DeleteNtUser(
-                directory(), [this] { return computerName(); }, *made.account);
-        });
+    if (made.account &&
+        (!verify ||
+         (!err.isSet() && !others.accounts.contains(automation::toUpperAscii(*made.account))))) {
+        auto standing = verify ? err.attempt([&] {
+            return toolkit::judgeAccount(
+                directory(), advapi32(), ansi(), [this] { return computerName(); }, *made.account);
+        })
+                               : std::optional(toolkit::AccountStanding::Deletable);
+        if (standing == toolkit::AccountStanding::Deletable && err.attempt([&] {
+                toolkit::DeleteNtUser(
+                    directory(), [this] { return computerName(); }, *made.account);
+            })) {
+            note("removed account " + *made.account);
+        }
     }
     if (made.createdFolder) {
-        err.attempt([&] {
-            server()
-                .createObject("Scripting.FileSystemObject")
-                ->call("DeleteFolder", {*made.createdFolder, true});
+        auto mayGo = !verify ? std::optional(true) : err.attempt([&] {
+            return automation::toBoolean(fileSystem()->call("FolderExists", {*made.createdFolder}));
         });
+        if (verify && mayGo && *mayGo && !err.isSet()) {
+            mayGo = folderMayHoldSite(err, *made.createdFolder, others.folders);
+        }
+        if (mayGo && *mayGo && err.attempt([&] {
+                fileSystem()->call("DeleteFolder", {*made.createdFolder, true});
+            })) {
+            note("removed folder " + *made.createdFolder);
+        }
     }
+}
+
+bool Control::undoSiteCreation(const OperationRecord& record, std::vector<std::string>& done) {
+    SiteCreation made;
+    const auto* folder = record.step("folder");
+    if (!folder || folder->empty()) {
+        done.push_back("nothing was made yet");
+        return true;
+    }
+    made.folder = folder->front();
+    if (folder->size() > 1 && !(*folder)[1].empty()) made.createdFolder = (*folder)[1];
+    if (const auto* account = record.step("account"); account && !account->empty())
+        made.account = account->front();
+    if (const auto* access = record.step("access"); access && access->size() > 1)
+        made.savedAccess = toolkit::hexBytes((*access)[1]);
+    if (const auto* site = record.step("site"); site && !site->empty())
+        made.site = siteNumberOf(Variant(site->front()));
+    if (const auto* pool = record.step("pool"); pool && !pool->empty()) made.pool = pool->front();
+    UndoReport report;
+    undoCreation(made, &report);
+    done.insert(done.end(), report.done.begin(), report.done.end());
+    if (report.err.isSet()) {
+        showFailure(report.err);
+        return false;
+    }
+    if (report.done.empty()) done.push_back("nothing of it was left to remove");
+    return true;
 }
 
 Variant Control::createSite(const Variant& HostUser, const Variant& HostPath,
@@ -248,9 +315,19 @@ Variant Control::createSite(const Variant& HostUser, const Variant& HostPath,
         return {};
     }
 
-    // The folder, the account in Guests, and the account's access to the folder.
+    // The folder, the account in Guests, and the account's access to the
+    // folder, each named in the call's record before it is made.
+    if (!recordStep(err, "folder", {made.folder, made.createdFolder.value_or("")})) {
+        showFailure(err);
+        return {};
+    }
     if (!ChkFolder(HostPath)) {
         undoCreation(made);
+        return {};
+    }
+    if (!recordStep(err, "account", {account.string()})) {
+        undoCreation(made);
+        showFailure(err);
         return {};
     }
     if (!automation::toBoolean(
@@ -266,6 +343,12 @@ Variant Control::createSite(const Variant& HostUser, const Variant& HostPath,
         return {};
     }
     made.savedAccess = toolkit::SaveFolderAccess(advapi32(), ansi(), made.folder);
+    if (made.savedAccess &&
+        !recordStep(err, "access", {made.folder, toolkit::hexText(*made.savedAccess)})) {
+        undoCreation(made);
+        showFailure(err);
+        return {};
+    }
     if (!made.savedAccess ||
         !toolkit::SetFolderAccess(advapi32(), ansi(), *made.account, made.folder, kSiteAccess)) {
         undoCreation(made);
@@ -297,6 +380,7 @@ Variant Control::createSite(const Variant& HostUser, const Variant& HostPath,
     }
     put("LogType", 0);
     put("LogFileDirectory", HostPath);
+    if (!err.isSet()) recordStep(err, "site", {std::to_string(siteNumber)});
     if (!err.isSet()) err.attempt([&] { use(site).call("SetInfo"); });
     if (err.isSet()) {
         undoCreation(made);
@@ -331,6 +415,7 @@ Variant Control::createSite(const Variant& HostUser, const Variant& HostPath,
                 poolExisted = false;
             }
         });
+        if (!err.isSet() && !poolExisted) recordStep(err, "pool", {concatText(HostPool)});
         if (!err.isSet()) {
             CreatePool(HostPool);
             if (err.attempt([&] { directory().bind(poolPath()); }) && !poolExisted) {

@@ -105,8 +105,11 @@ bool Control::deleteSite(const Variant& SiteNum, const Variant& SitePath) {
         showFailure(err);
         return false;
     }
+    // Each removal is named in the call's record before it is made, so that
+    // a deletion cut short is finished from there.
     if (standing->second == toolkit::AccountStanding::Deletable &&
-        !toolkit::DeleteNtUser(directory(), computer, standing->first, err)) {
+        (!recordStep(err, "account", {standing->first}) ||
+         !toolkit::DeleteNtUser(directory(), computer, standing->first, err))) {
         showFailure(err);
         return false;
     }
@@ -119,6 +122,10 @@ bool Control::deleteSite(const Variant& SiteNum, const Variant& SitePath) {
             return automation::toBoolean(use(fileSystem).call("folderexists", {SitePath}));
         });
     };
+    if (fileSystem && !recordStep(err, "folder", {*folder})) {
+        showFailure(err);
+        return false;
+    }
     if (fileSystem) {
         err.attempt([&] { use(fileSystem).call("DeleteFolder", {SitePath, true}); });
         if (stillThere().value_or(true)) {
@@ -139,11 +146,42 @@ bool Control::deleteSite(const Variant& SiteNum, const Variant& SitePath) {
 
     // The web site.
     err.clear();
+    if (!recordStep(err, "site", {std::to_string(*number)})) {
+        showFailure(err);
+        return false;
+    }
     err.attempt([&] { use(service).call("DELETE", {"IIsWebServer", std::to_string(*number)}); });
     if (err.isSet()) {
         ShowErr(messages::kCannotDeleteSite);
         return false;
     }
+    return true;
+}
+
+}  // namespace tarnwick::component
+
+namespace tarnwick::component {
+
+bool Control::finishSiteDeletion(const OperationRecord& record, std::vector<std::string>& done) {
+    const std::string siteNumber = record.argument("SiteNum");
+    if (!record.step("account") && !record.step("folder") && !record.step("site")) {
+        done.push_back("nothing was removed yet: site " + siteNumber + " stays as it was");
+        return true;
+    }
+    // The site is removed last: once it is gone, its account and folder are.
+    ErrorState err;
+    const auto number = siteNumberOf(Variant(siteNumber));
+    if (number && !keyExists(err, sitePath(*number)) && !err.isSet()) {
+        done.push_back("site " + siteNumber + " was removed already");
+        return true;
+    }
+    if (err.isSet()) {
+        showFailure(err);
+        return false;
+    }
+    if (!deleteSite(Variant(siteNumber), Variant(record.argument("SitePath")))) return false;
+    done.push_back("removed site " + siteNumber + " with its account and folder " +
+                   record.argument("SitePath"));
     return true;
 }
 

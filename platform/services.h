@@ -16,6 +16,7 @@ struct Services {
     std::shared_ptr<AnsiCodePage> ansi;        // text handed to the "A" functions
     std::shared_ptr<SystemFolders> folders;    // folders no site may own (optional)
     std::shared_ptr<MachineLock> machineLock;  // serialises binding host names
+    std::shared_ptr<Processes> processes;      // whose operation records are orphaned
 };
 
 }  // namespace tarnwick::platform

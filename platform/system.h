@@ -73,3 +73,23 @@ public:
 };
 
 }  // namespace tarnwick::platform
+
+namespace tarnwick::platform {
+
+// The processes of the machine as the operation records know them: a record
+// names the process that runs its operation, and a record whose process is
+// gone is one that nobody finishes any more. A mark holds the process's
+// number and its start time, so that a number the system gives again to a
+// later process does not pass for the process that died.
+class Processes {
+public:
+    virtual ~Processes() = default;
+    // The mark of the calling process.
+    virtual std::string current() = 0;
+    // Whether the process that `mark` names still runs. A mark that names
+    // no process, or that cannot be read, gives false; a process the caller
+    // may not look at counts as running.
+    virtual bool running(std::string_view mark) = 0;
+};
+
+}  // namespace tarnwick::platform

@@ -163,3 +163,63 @@ bool RestoreFolderAccess(platform::Advapi32& api, platform::AnsiCodePage& ansi,
 }
 
 }  // namespace tarnwick::toolkit
+
+namespace tarnwick::toolkit {
+
+bool LimitToAdministrators(platform::Advapi32& api, platform::AnsiCodePage& ansi,
+                           std::string_view path) {
+    // Well-known SIDs: SYSTEM S-1-5-18 and Administrators S-1-5-32-544.
+    static constexpr uint8_t kSystem[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
+    static constexpr uint8_t kAdministrators[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 32, 2, 0, 0};
+    constexpr uint32_t kFullAccess = 0x001F01FF;
+    const uint32_t size = 8 + 2 * 8 + sizeof kSystem + sizeof kAdministrators;
+    std::vector<uint8_t> acl(size);
+    if (!api.InitializeAcl(acl.data(), size, win32::kAclRevision)) return false;
+    // Each entry reaches the folder, its subfolders and its files.
+    uint32_t index = 0;
+    for (const auto* sid : {kSystem, kAdministrators}) {
+        if (!api.AddAccessAllowedAce(acl.data(), win32::kAclRevision, kFullAccess, sid) ||
+            !setAceFlags(api, acl.data(), index++,
+                         win32::kObjectInheritAce | win32::kContainerInheritAce)) {
+            return false;
+        }
+    }
+    platform::AbsoluteSecurityDescriptor descriptor{};
+    const std::string fileName = ansi.fromUtf8(path);
+    return api.InitializeSecurityDescriptor(&descriptor, win32::kSecurityDescriptorRevision) &&
+           api.SetSecurityDescriptorDacl(&descriptor, true, acl.data(), false) &&
+           api.SetFileSecurityA(fileName.c_str(), win32::kDaclSecurityInformation, &descriptor);
+}
+
+}  // namespace tarnwick::toolkit
+
+namespace tarnwick::toolkit {
+
+std::string hexText(const std::vector<uint8_t>& bytes) {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    for (uint8_t byte : bytes) {
+        text += kHex[byte >> 4];
+        text += kHex[byte & 0xF];
+    }
+    return text;
+}
+
+std::optional<std::vector<uint8_t>> hexBytes(std::string_view text) {
+    if (text.size() % 2 != 0) return std::nullopt;
+    auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i < text.size(); i += 2) {
+        const int high = digit(text[i]), low = digit(text[i + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        bytes.push_back(static_cast<uint8_t>(high * 16 + low));
+    }
+    return bytes;
+}
+
+}  // namespace tarnwick::toolkit

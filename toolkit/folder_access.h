@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -38,5 +39,16 @@ std::optional<std::vector<uint8_t>> SaveFolderAccess(platform::Advapi32& api,
 // Writes a saved DACL back. True when it was written.
 bool RestoreFolderAccess(platform::Advapi32& api, platform::AnsiCodePage& ansi,
                          std::string_view path, const std::vector<uint8_t>& saved);
+
+// A saved DACL as text (upper-case hex) and back; nothing for text that is
+// not an even number of hex digits.
+std::string hexText(const std::vector<uint8_t>& bytes);
+std::optional<std::vector<uint8_t>> hexBytes(std::string_view text);
+
+// Leaves a folder to SYSTEM and Administrators alone: its DACL becomes two
+// entries of full access, inherited by everything made in it. True when it
+// was written.
+bool LimitToAdministrators(platform::Advapi32& api, platform::AnsiCodePage& ansi,
+                           std::string_view path);
 
 }  // namespace tarnwick::toolkit

@@ -13,6 +13,7 @@
 #include "platform/embedded/files/random_source.h"
 #include "platform/embedded/machine_lock.h"
 #include "platform/embedded/metabase/metabase.h"
+#include "platform/embedded/processes.h"
 #include "platform/embedded/session_store.h"
 #include "platform/embedded/settings_check.h"
 #include "platform/embedded/system/embedded_system.h"
@@ -90,6 +91,7 @@ struct EmbeddedPlatform::Parts {
     std::shared_ptr<system::EmbeddedSystem> system;
     std::shared_ptr<EmbeddedSystemFolders> folders;
     std::shared_ptr<EmbeddedMachineLock> machineLock;
+    std::shared_ptr<HostProcesses> processes;
 
     std::vector<StateModule*> modules() {
         return {sessions.get(),   metabase.get(), accounts.get(),
@@ -114,6 +116,7 @@ EmbeddedPlatform::EmbeddedPlatform(Made, std::shared_ptr<Store> store)
     p.system = std::make_shared<system::EmbeddedSystem>(store_, p.files, p.faults);
     p.folders = std::make_shared<EmbeddedSystemFolders>(p.system, p.files, p.faults);
     p.machineLock = std::make_shared<EmbeddedMachineLock>(store_->folder(), p.faults);
+    p.processes = std::make_shared<HostProcesses>();
 }
 
 EmbeddedPlatform::~EmbeddedPlatform() = default;
@@ -202,8 +205,8 @@ StoredFaults& EmbeddedPlatform::faults() { return *parts_->faults; }
 std::shared_ptr<system::EmbeddedSystem> EmbeddedPlatform::system() { return parts_->system; }
 
 Services EmbeddedPlatform::services() {
-    return {parts_->directory, parts_->advapi32, parts_->random,
-            parts_->ansi,      parts_->folders,  parts_->machineLock};
+    return {parts_->directory, parts_->advapi32,    parts_->random,   parts_->ansi,
+            parts_->folders,   parts_->machineLock, parts_->processes};
 }
 
 ObjectFactory EmbeddedPlatform::objects() {

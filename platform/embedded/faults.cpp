@@ -1,5 +1,8 @@
 #include "platform/embedded/faults.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -26,9 +29,48 @@ CREATE TABLE IF NOT EXISTS faults (
     member TEXT NOT NULL,
     path_pattern TEXT NOT NULL,
     number INTEGER NOT NULL,
-    once INTEGER NOT NULL
+    once INTEGER NOT NULL,
+    exit_process INTEGER NOT NULL DEFAULT 0
 );
 )sql";
+
+// Stores made before a fault could end the process have no exit_process
+// column: it is added (once, whichever process comes first) before the
+// schema is checked.
+void addExitColumn(Database& db) {
+    // Only the table as such stores made it is changed; any other is left
+    // for the schema check to report.
+    auto isOldTable = [&db] {
+        std::string columns;
+        auto query = db.prepare("SELECT name FROM pragma_table_info('faults') ORDER BY cid");
+        while (query.step()) columns += query.text(0) + " ";
+        return columns == "id member path_pattern number once ";
+    };
+    if (!isOldTable()) return;
+    Transaction transaction(db);
+    if (isOldTable()) {
+        db.execute("ALTER TABLE faults ADD COLUMN exit_process INTEGER NOT NULL DEFAULT 0");
+    }
+    transaction.commit();
+}
+
+void insertFault(Database& db, const Fault& fault) {
+    db.prepare(
+          "INSERT INTO faults(member, path_pattern, number, once, exit_process) "
+          "VALUES (?, ?, ?, ?, ?)")
+        .bind(1, fault.member)
+        .bind(2, fault.pathPattern)
+        .bind(3, static_cast<int64_t>(fault.number))
+        .bind(4, fault.once ? 1 : 0)
+        .bind(5, fault.exit ? 1 : 0)
+        .run();
+}
+
+// The end of a process killed at this call: no handler runs, nothing is flushed.
+[[noreturn]] void dieHere() {
+    ::kill(::getpid(), SIGKILL);
+    ::_exit(137);
+}
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 }  // namespace
@@ -70,18 +112,14 @@ struct StoredFaults::Presence {
 
 StoredFaults::StoredFaults(std::shared_ptr<Store> store)
     : store_(std::move(store)), presence_(store_->shared<Presence>()) {
+    addExitColumn(store_->db());
     store_->ensureSchema(kSchema);
 }
 
 void StoredFaults::add(const Fault& fault) {
     auto& db = store_->db();
     Transaction transaction(db);
-    db.prepare("INSERT INTO faults(member, path_pattern, number, once) VALUES (?, ?, ?, ?)")
-        .bind(1, fault.member)
-        .bind(2, fault.pathPattern)
-        .bind(3, static_cast<int64_t>(fault.number))
-        .bind(4, fault.once ? 1 : 0)
-        .run();
+    insertFault(db, fault);
     transaction.commit();
     forget();
 }
@@ -97,11 +135,11 @@ void StoredFaults::forget() { presence_.any.reset(); }
 
 std::vector<Fault> StoredFaults::list() {
     std::vector<Fault> faults;
-    auto query =
-        store_->db().prepare("SELECT member, path_pattern, number, once FROM faults ORDER BY id");
+    auto query = store_->db().prepare(
+        "SELECT member, path_pattern, number, once, exit_process FROM faults ORDER BY id");
     while (query.step()) {
         faults.push_back({query.text(0), query.text(1), static_cast<int32_t>(query.integer(2)),
-                          query.integer(3) != 0});
+                          query.integer(3) != 0, query.integer(4) != 0});
     }
     return faults;
 }
@@ -129,19 +167,26 @@ std::optional<int32_t> StoredFaults::take(std::string_view member, std::string_v
     if (!armed()) return std::nullopt;
     auto& db = store_->db();
     Transaction transaction(db);
-    auto query =
-        db.prepare("SELECT id, member, path_pattern, number, once FROM faults ORDER BY id");
+    auto query = db.prepare(
+        "SELECT id, member, path_pattern, number, once, exit_process FROM faults "
+        "ORDER BY id");
     while (query.step()) {
         if (!automation::equalsIgnoreCase(query.text(1), member) ||
             !matchesPattern(query.text(2), path)) {
             continue;
         }
         auto number = static_cast<int32_t>(query.integer(3));
+        const bool exit = query.integer(5) != 0;
         if (query.integer(4) != 0) {
             db.prepare("DELETE FROM faults WHERE id = ?").bind(1, query.integer(0)).run();
             transaction.commit();
             forget();
+            if (exit) dieHere();
             return number;
+        }
+        if (exit) {
+            transaction.commit();
+            dieHere();
         }
         transaction.commit();  // nothing changed; a rollback would age every cache
         return number;
@@ -158,6 +203,7 @@ nlohmann::json StoredFaults::dump() {
                             {"number", fault.number},
                             {"hex", automation::hexNumber(fault.number)},
                             {"once", fault.once}});
+        if (fault.exit) document.back()["exit"] = true;
     }
     return document;
 }
@@ -183,7 +229,15 @@ void StoredFaults::load(const nlohmann::json& document) {
                 throw LoadError(where + ".once: must be true or false");
             fault.once = entry.at("once").get<bool>();
         }
-        if (entry.contains("number") && entry.at("number").is_number_integer()) {
+        if (entry.contains("exit")) {
+            if (!entry.at("exit").is_boolean())
+                throw LoadError(where + ".exit: must be true or false");
+            fault.exit = entry.at("exit").get<bool>();
+        }
+        if (fault.exit && !entry.contains("number") && !entry.contains("hex")) {
+            // A process that dies at the call reports no number: any will do.
+            fault.number = static_cast<int32_t>(0x80004005u);
+        } else if (entry.contains("number") && entry.at("number").is_number_integer()) {
             auto number = entry.at("number").get<int64_t>();
             if (number < INT32_MIN || number > UINT32_MAX)
                 throw LoadError(where + ".number: out of range");
@@ -197,12 +251,7 @@ void StoredFaults::load(const nlohmann::json& document) {
             throw LoadError(where + ": needs \"number\" or \"hex\"");
         }
         if (fault.number == 0) throw LoadError(where + ": the error number must not be 0");
-        db.prepare("INSERT INTO faults(member, path_pattern, number, once) VALUES (?, ?, ?, ?)")
-            .bind(1, fault.member)
-            .bind(2, fault.pathPattern)
-            .bind(3, static_cast<int64_t>(fault.number))
-            .bind(4, fault.once ? 1 : 0)
-            .run();
+        insertFault(db, fault);
     }
 }
 

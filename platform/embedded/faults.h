@@ -10,6 +10,11 @@
 // both member and path ignore case. A directory or file object fails with
 // the number as an automation error; an advapi32 function returns failure
 // and GetLastError() gives the number.
+//
+// A fault with `exit` set stands for a process that dies at that call: the
+// process kills itself with SIGKILL there, before the call has any effect,
+// and nothing is cleaned up (no destructor, no rollback), as when IIS
+// recycles a worker process or the server loses power.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +41,7 @@ struct Fault {
     std::string pathPattern = "*";
     int32_t number = 0;
     bool once = false;
+    bool exit = false;
 };
 
 class FaultInjector {

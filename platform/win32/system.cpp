@@ -165,7 +165,8 @@ Services makeServices() {
                     makeRandomSource(),
                     makeAnsiCodePage(),
                     std::make_shared<EnvironmentSystemFolders>(),
-                    makeMachineLock()};
+                    makeMachineLock(),
+                    makeProcesses()};
 }
 
 }  // namespace tarnwick::platform::win32
