@@ -4,6 +4,7 @@
 #include <cctype>
 #include <iostream>
 
+#include "cli/check_command.h"
 #include "cli/documents.h"
 #include "cli/log_command.h"
 #include "cli/page_runner.h"
@@ -107,6 +108,7 @@ int main(int argc, char** argv) {
     tarnwick::cli::addSetupCommand(app, folder, exitCode);
     tarnwick::cli::addPlatformDiffCommand(*platform, exitCode);
     tarnwick::cli::addLogCommand(app, folder, exitCode);
+    tarnwick::cli::addCheckCommand(app, folder, exitCode);
 
     try {
         // The site and setup commands run inside the parse, as its callbacks.

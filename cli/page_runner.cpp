@@ -1,5 +1,9 @@
 #include "cli/page_runner.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <optional>
 
 #include "automation/dispatch.h"
@@ -231,6 +235,28 @@ json runPage(embedded::EmbeddedPlatform& platform, const json& page,
     }
     result["session_values"] = std::move(values);
     return result;
+}
+
+std::string commandUserName() {
+    if (const passwd* entry = getpwuid(geteuid()); entry && entry->pw_name) return entry->pw_name;
+    const char* name = std::getenv("USER");
+    return name ? name : "";
+}
+
+void withCommandControl(embedded::EmbeddedPlatform& platform, const std::string& commandUser,
+                        const std::function<void(component::Control&)>& work) {
+    embedded::PageRequest request;
+    request.siteRoot = platform.store().settings().masterSiteRoot;
+    auto context = std::make_shared<embedded::EmbeddedPage>(platform.sharedStore(), request,
+                                                            platform.objects());
+    component::Control control(platform.services());
+    control.setCommandUser(commandUser);
+    control.OnStartPage(context);
+    struct EndPage {
+        component::Control& control;
+        ~EndPage() { control.OnEndPage(); }
+    } endPage{control};
+    work(control);
 }
 
 }  // namespace tarnwick::cli

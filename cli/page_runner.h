@@ -26,6 +26,10 @@
 // After the response has ended, the remaining calls do not run.
 #pragma once
 
+#include <functional>
+
+#include "component/control.h"
+
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -44,5 +48,17 @@ public:
 // for its own operation (the activity log's actor); "" for a panel page.
 nlohmann::json runPage(platform::embedded::EmbeddedPlatform& platform, const nlohmann::json& page,
                        const std::string& commandUser = {});
+
+// The operating-system user that runs the command, as the activity log and
+// the operation records name the actor of a command.
+std::string commandUserName();
+
+// Runs `work` on a Control that a page of the master control site has
+// started (OnStartPage ... OnEndPage), as a command's own operation by
+// `commandUser`; for what the commands do through Control beyond a page's
+// calls (the unfinished operations and their repair).
+void withCommandControl(platform::embedded::EmbeddedPlatform& platform,
+                        const std::string& commandUser,
+                        const std::function<void(component::Control&)>& work);
 
 }  // namespace tarnwick::cli

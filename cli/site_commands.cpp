@@ -1,8 +1,5 @@
 #include "cli/site_commands.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -51,13 +48,6 @@ struct Outcome {
     std::string message;
 };
 
-// The user that runs the command, as the activity log names it.
-std::string operatingSystemUser() {
-    if (const passwd* entry = getpwuid(geteuid()); entry && entry->pw_name) return entry->pw_name;
-    const char* name = std::getenv("USER");
-    return name ? name : "";
-}
-
 Outcome runOperation(embedded::EmbeddedPlatform& platform, const SiteOptions& options,
                      json operation) {
     json page = {{"server_variables", {{"LOCAL_ADDR", options.localAddress}}},
@@ -67,7 +57,7 @@ Outcome runOperation(embedded::EmbeddedPlatform& platform, const SiteOptions& op
                    {{"put", "ShowIP"}, {"value", options.showIp}},
                    std::move(operation)}}};
     Outcome outcome;
-    outcome.result = runPage(platform, page, operatingSystemUser());
+    outcome.result = runPage(platform, page, commandUserName());
     const auto& results = outcome.result["results"];
     std::string body = outcome.result["response"]["body"];
     if (auto message = component::errorPageMessage(body)) {
