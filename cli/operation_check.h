@@ -24,7 +24,7 @@ struct OperationRepair {
 
 // Repairs every unfinished operation in the order they began; each is its
 // own call, and one that fails leaves the others to be tried.
-std::vector<OperationRepair> repairOperations(component::Control& control,
-                                              const std::vector<component::OperationRecord>& records);
+std::vector<OperationRepair> repairOperations(
+    component::Control& control, const std::vector<component::OperationRecord>& records);
 
 }  // namespace tarnwick::cli

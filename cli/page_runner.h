@@ -27,13 +27,11 @@
 #pragma once
 
 #include <functional>
-
-#include "component/control.h"
-
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "component/control.h"
 #include "platform/embedded/embedded_platform.h"
 
 namespace tarnwick::cli {

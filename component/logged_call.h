@@ -44,13 +44,11 @@ struct Control::LoggedCall {
     std::vector<std::pair<std::string, std::string>> shownArguments() const {
         std::vector<std::pair<std::string, std::string>> shown;
         for (size_t i = 0; i < arguments.size(); ++i) {
-            shown.emplace_back(arguments[i].first, i == password
-                                                       ? std::string(kMaskedPassword)
-                                                       : valueText(arguments[i].second));
+            shown.emplace_back(arguments[i].first, i == password ? std::string(kMaskedPassword)
+                                                                 : valueText(arguments[i].second));
         }
         return shown;
     }
 };
-
 
 }  // namespace tarnwick::component

@@ -41,8 +41,9 @@ bool Control::keyExists(automation::ErrorState& err, const std::string& path) {
 bool Control::siteHoldsAccount(automation::ErrorState& err, int64_t number,
                                std::string_view account) {
     if (!keyExists(err, sitePath(number))) return false;
-    auto anonymous = err.attempt(
-        [&] { return automation::toText(directory().bind(sitePath(number))->get("AnonymousUserName")); });
+    auto anonymous = err.attempt([&] {
+        return automation::toText(directory().bind(sitePath(number))->get("AnonymousUserName"));
+    });
     return anonymous && automation::equalsIgnoreCase(withoutPrefix(*anonymous), account);
 }
 

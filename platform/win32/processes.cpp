@@ -17,8 +17,8 @@ namespace {
 std::string creationTimeOf(HANDLE process) {
     FILETIME created{}, exited{}, kernel{}, user{};
     if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return {};
-    const auto ticks = (static_cast<unsigned long long>(created.dwHighDateTime) << 32) |
-                       created.dwLowDateTime;
+    const auto ticks =
+        (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
     return std::to_string(ticks);
 }
 

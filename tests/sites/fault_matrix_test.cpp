@@ -5,11 +5,8 @@
 // and the same call made again once the fault is gone completes.
 #include <gtest/gtest.h>
 
-#include <map>
-#include <regex>
-
 #include "sites_fixture.h"
-#include "support/activity_log_state.h"
+#include "support/comparable_state.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -45,48 +42,7 @@ protected:
         return distinct;
     }
 
-    // The state without what differs between two equal runs: passwords,
-    // SIDs (by account name instead), sessions, faults and the site's run
-    // state with the ServerAutoStart that Start and Stop keep beside it.
-    nlohmann::json state() {
-        auto document = withoutActivityLog(platform->dump());
-        std::map<std::string, std::string> names;
-        for (auto& user : document["accounts"]["users"]) {
-            names[user["sid"]] = user["name"];
-            user.erase("sid");
-            user.erase("password");
-        }
-        document["accounts"].erase("nextRid");
-        document["accounts"].erase("machineSid");
-        for (auto& key : document["metabase"]["keys"]) {
-            key["properties"].erase("AnonymousUserPass");
-            key["properties"].erase("ServerAutoStart");
-            key.erase("state");
-        }
-        auto named = [&](std::string dacl) {
-            static const std::regex sid("S-1-5-21-[0-9-]+");
-            std::string out;
-            std::sregex_iterator it(dacl.begin(), dacl.end(), sid), end;
-            size_t last = 0;
-            for (; it != end; ++it) {
-                out += dacl.substr(last, static_cast<size_t>(it->position()) - last);
-                out += names.count(it->str()) ? names[it->str()] : "?";
-                last = static_cast<size_t>(it->position() + it->length());
-            }
-            return out + dacl.substr(last);
-        };
-        for (auto& folder : document["files"]["folders"]) {
-            folder["dacl"] = named(folder["dacl"]);
-            folder.erase("dacl_hex");
-        }
-        for (auto& [path, file] : document["files"]["files"].items()) {
-            file["dacl"] = named(file["dacl"]);
-            file.erase("dacl_hex");
-        }
-        document.erase("sessions");
-        document.erase("faults");
-        return document;
-    }
+    nlohmann::json state() { return comparableState(platform->dump()); }
 
     // What differs from `expected`, as a JSON patch: empty when nothing does.
     nlohmann::json changesFrom(const nlohmann::json& expected) {
