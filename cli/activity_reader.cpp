@@ -81,4 +81,13 @@ nlohmann::json activityJson(const std::vector<ActivityEntry>& entries) {
     return {{"lines", std::move(lines)}};
 }
 
+std::vector<LogFile> logFilesIn(component::LogFolder& folder) {
+    std::vector<LogFile> files;
+    for (const auto& name : folder.fileNames()) {
+        if (!isDailyFile(name)) continue;
+        files.push_back({name, folder.read(name)});
+    }
+    return files;
+}
+
 }  // namespace tarnwick::cli

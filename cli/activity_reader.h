@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "component/activity_log.h"
+#include "component/operation_record.h"
 
 namespace tarnwick::cli {
 
@@ -28,6 +29,11 @@ struct LogFile {
     std::string name;
     std::string text;  // UTF-8
 };
+
+// The files of the log folder that the component writes in, read through a
+// FileSystemObject (the embedded platform's or the server's); none when there
+// is no folder yet.
+std::vector<LogFile> logFilesIn(component::LogFolder& folder);
 
 // The lines of the daily files (twYYMMDD.log, any other file is passed over),
 // oldest file first, that pass the filter. Directives and lines that are not

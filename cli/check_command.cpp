@@ -3,14 +3,10 @@
 #include <iostream>
 
 #include "cli/operation_check.h"
-#include "cli/page_runner.h"
-#include "platform/embedded/embedded_platform.h"
 
 namespace tarnwick::cli {
 
-namespace embedded = platform::embedded;
-
-void addCheckCommand(CLI::App& app, std::function<std::filesystem::path()> folder, int& exitCode) {
+void addCheckCommand(CLI::App& app, ControlRunner withControl, int& exitCode) {
     auto* check = app.add_subcommand(
         "check",
         "Find what a process that died left behind: operations that started and never ended. "
@@ -23,9 +19,8 @@ void addCheckCommand(CLI::App& app, std::function<std::filesystem::path()> folde
     check->add_flag("--json", options->json, "One JSON document of the findings");
     check->add_flag("--repair", options->repair,
                     "Finish or undo each unfinished operation, printing what it does");
-    check->callback([folder, options, &exitCode] {
-        auto platform = embedded::EmbeddedPlatform::open(folder());
-        withCommandControl(*platform, commandUserName(), [&](component::Control& control) {
+    check->callback([withControl, options, &exitCode] {
+        withControl([&](component::Control& control) {
             auto records = control.unfinishedOperations();
             nlohmann::ordered_json document = {{"unfinished", nlohmann::ordered_json::array()}};
             for (const auto& record : records) {

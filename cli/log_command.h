@@ -1,13 +1,17 @@
-// `tarnwick log`: the activity log of the embedded platform read back.
+// `log`: the activity log read back, for `tarnwick` on the embedded platform
+// and `tarnwick.exe` on a server alike.
 #pragma once
 
 #include <CLI/CLI.hpp>
-#include <filesystem>
 #include <functional>
+#include <vector>
+
+#include "cli/activity_reader.h"
 
 namespace tarnwick::cli {
 
-// Adds `log` to `app`; see addSiteCommands for `folder` and `exitCode`.
-void addLogCommand(CLI::App& app, std::function<std::filesystem::path()> folder, int& exitCode);
+// Adds `log` to `app`; `files` reads the daily files when the command runs,
+// and `exitCode` is set to 0 once they are printed.
+void addLogCommand(CLI::App& app, std::function<std::vector<LogFile>()> files, int& exitCode);
 
 }  // namespace tarnwick::cli

@@ -107,8 +107,21 @@ int main(int argc, char** argv) {
     tarnwick::cli::addSiteCommands(app, folder, exitCode);
     tarnwick::cli::addSetupCommand(app, folder, exitCode);
     tarnwick::cli::addPlatformDiffCommand(*platform, exitCode);
-    tarnwick::cli::addLogCommand(app, folder, exitCode);
-    tarnwick::cli::addCheckCommand(app, folder, exitCode);
+    tarnwick::cli::addLogCommand(
+        app,
+        [&folder] {
+            auto opened = embedded::EmbeddedPlatform::open(folder());
+            tarnwick::component::LogFolder logs(opened->objects()("Scripting.FileSystemObject"));
+            return tarnwick::cli::logFilesIn(logs);
+        },
+        exitCode);
+    tarnwick::cli::addCheckCommand(
+        app,
+        [&folder](const std::function<void(tarnwick::component::Control&)>& work) {
+            auto opened = embedded::EmbeddedPlatform::open(folder());
+            tarnwick::cli::withCommandControl(*opened, tarnwick::cli::commandUserName(), work);
+        },
+        exitCode);
 
     try {
         // The site and setup commands run inside the parse, as its callbacks.

@@ -16,6 +16,8 @@
 
 #include "automation/text.h"
 #include "cli/bulk_create.h"
+#include "cli/check_command.h"
+#include "cli/log_command.h"
 #include "cli/site_listing.h"
 #include "cli/site_options.h"
 #include "component/control.h"
@@ -449,6 +451,38 @@ void addCommands(CLI::App& app, Machine& machine, int& exitCode) {
         });
         if (exitCode == 0) std::cout << "Deleted site " << options->siteNumber << std::endl;
     });
+
+    // The activity log and the operations that a process that died left
+    // unfinished, read through the server's FileSystemObject and Control as
+    // the site commands use them. The log folder is the administrators'.
+    auto administratorsOnly = [m](CLI::App* command) {
+        command->parse_complete_callback([m, command] {
+            if (m->settings.outputForm) m->settings.outputForm(command->count("--json") > 0);
+            if (m->settings.assumeNotAdministrator || !isAdministrator()) throw NotAdministrator();
+        });
+    };
+    addLogCommand(
+        app,
+        [m] {
+            ConsoleServer server(m->settings.progIdMap, "");
+            component::LogFolder logs(server.createObject("Scripting.FileSystemObject"));
+            return logFilesIn(logs);
+        },
+        exitCode);
+    administratorsOnly(app.get_subcommand("log"));
+    addCheckCommand(
+        app,
+        [m](const std::function<void(component::Control&)>& work) {
+            SiteOptions page;
+            page.masterSite = findMasterSite(*m);
+            auto outcome = runOperation(*m, page, [&](component::Control& control) {
+                work(control);
+                return Variant();
+            });
+            if (outcome.failed()) std::cerr << "tarnwick: " << outcome.message << std::endl;
+        },
+        exitCode);
+    administratorsOnly(app.get_subcommand("check"));
 }
 
 }  // namespace

@@ -20,10 +20,11 @@ namespace embedded = platform::embedded;
 using embedded::PlatformCall;
 using nlohmann::json;
 
-const json kCreate = {{"calls",
-                       {{{"put", "System"}, {"value", "2003"}},
-                        {{"call", "CreateSite"},
-                         {"args", {"bob", "D:\\Web\\bob", "bob.com", -1, -1, "bobpool", "index.htm"}}}}}};
+const json kCreate = {
+    {"calls",
+     {{{"put", "System"}, {"value", "2003"}},
+      {{"call", "CreateSite"},
+       {"args", {"bob", "D:\\Web\\bob", "bob.com", -1, -1, "bobpool", "index.htm"}}}}}};
 const json kDelete = {{"calls", {{{"call", "DeleteSite"}, {"args", {2, "D:\\Web\\bob"}}}}}};
 constexpr int kKilled = 128 + 9;
 
@@ -120,9 +121,8 @@ TEST_F(CrashMatrix, AKilledDeleteSiteIsFinishedOrLeavesTheSiteWhole) {
         reset(true);
         crashAndRepair(kDelete, call);
         const auto after = now();
-        EXPECT_TRUE(after == before || after == removed)
-            << json::diff(before, after).dump() << "\n"
-            << json::diff(removed, after).dump();
+        EXPECT_TRUE(after == before || after == removed) << json::diff(before, after).dump() << "\n"
+                                                         << json::diff(removed, after).dump();
     }
 }
 

@@ -31,7 +31,11 @@
 #      page 936, the console keeps its code page and shows a Chinese refusal,
 #      and redirected text is in that code page; without a console, text is in
 #      the ANSI code page (1252, or 936 with a zh_CN locale).
-#   8. Setup.exe in a virtual desktop on Xvfb (tests/wine/setup/run.sh): its
+#   8. Operation records and the activity log written by Tarnwick.dll, read
+#      back by tarnwick.exe: `log` shows the site cycle's lines; a page killed
+#      while its CreateSite waits for the machine-wide lock leaves its record,
+#      which `check` lists and `check --repair` clears.
+#   9. Setup.exe in a virtual desktop on Xvfb (tests/wine/setup/run.sh): its
 #      window's layout and a screenshot (<build>/setup-window.png), then an
 #      installation and uninstallation driven through the window against the
 #      same doubles and an ODBC driver setup double.
@@ -216,6 +220,40 @@ answer=$("$wine" "$probe" die | tr -d '\r') && status=0 || status=$?
 answer=$("$wine" "$probe" take 2000 | tr -d '\r') || true
 [ "$answer" = "taken" ] && ok "a holder that died leaves the lock to the next" \
   || fail "the lock after its holder died: $answer"
+
+echo "== operation records and the activity log through Tarnwick.dll, read by tarnwick.exe"
+logs=$("$wine" 'C:\Tarnwick\tarnwick.exe' log --member CreateSite --json 2>&1 | tr -d '\r') && status=0 || status=$?
+if [ "$status" -eq 0 ] && printf '%s\n' "$logs" | grep -q '"member": "CreateSite"' \
+    && ! printf '%s\n' "$logs" | grep -q 'Pass[^"]*": "[^*]'; then
+  ok "tarnwick.exe log shows the site cycle's CreateSite lines"
+else
+  fail "tarnwick.exe log (exit $status): $logs"
+fi
+"$wine" "$probe" hold 20000 > "$holder_out" 2>&1 &
+holder=$!
+for _ in $(seq 1 100); do grep -q held "$holder_out" && break; sleep 0.2; done
+"$wine" 'C:\Tarnwick\page_host.exe' --map WScript.Network=Tarnwick.Test.Network \
+  --accounts-double 'C:\Tarnwick\TarnwickDoubles.dll' --site-root 'C:\Inetpub\wwwroot' \
+  "$(winpath "$here/records/blocked_create.asp")" > /dev/null 2>&1 &
+records="$WINEPREFIX/drive_c/windows/system32/LogFiles/Tarnwick"
+for _ in $(seq 1 100); do ls "$records"/op-*.rec > /dev/null 2>&1 && break; sleep 0.2; done
+pkill -9 -f 'page_host.exe' || true
+kill "$holder" 2> /dev/null || true
+pkill -9 -f 'lock_probe.exe' || true
+wait 2> /dev/null || true
+found=$("$wine" 'C:\Tarnwick\tarnwick.exe' check --json 2>&1 | tr -d '\r') && status=0 || status=$?
+if [ "$status" -eq 1 ] && printf '%s\n' "$found" | grep -q '"member": "CreateSite"'; then
+  ok "tarnwick.exe check lists the killed page's CreateSite"
+else
+  fail "tarnwick.exe check after a killed page (exit $status): $found"
+fi
+repaired=$("$wine" 'C:\Tarnwick\tarnwick.exe' check --repair 2>&1 | tr -d '\r') && status=0 || status=$?
+again=$("$wine" 'C:\Tarnwick\tarnwick.exe' check 2>&1 | tr -d '\r') && second=0 || second=$?
+if [ "$status" -eq 0 ] && [ "$second" -eq 0 ] && ! ls "$records"/op-*.rec > /dev/null 2>&1; then
+  ok "tarnwick.exe check --repair clears it"
+else
+  fail "tarnwick.exe check --repair (exit $status, then $second): $repaired $again"
+fi
 
 echo "== tarnwick.exe's output on a console and redirected"
 cp "$build/tests-wine/console_check.exe" "$dll_dir/"
