@@ -20,6 +20,7 @@
 #include "cli/log_command.h"
 #include "cli/site_listing.h"
 #include "cli/site_options.h"
+#include "cli/win32/platform_export.h"
 #include "component/control.h"
 #include "component/error_page.h"
 #include "component/site_rules.h"
@@ -494,6 +495,12 @@ int runSiteProgram(const std::vector<std::string>& args, const ProgramSettings& 
     machine.settings = settings;
     int exitCode = 0;
     addCommands(app, machine, exitCode);
+    addPlatformCommands(
+        app, settings,
+        [&settings] {
+            if (settings.assumeNotAdministrator || !isAdministrator()) throw NotAdministrator();
+        },
+        exitCode);
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {

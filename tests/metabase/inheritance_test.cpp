@@ -307,6 +307,40 @@ TEST_P(OlderFlags, ADocumentsBooleansBecomeBitsOfTheKeysDword) {
                  platform::embedded::LoadError);
 }
 
+// What GetPropertyAttribObj says of a property on the root of site 2, whose
+// site sets ServerComment and AccessFlags and whose web service sets
+// AnonymousUserPass: each row is the key's own value or none (nullptr).
+TEST_P(Inheritance, PropertyAttributesTellAnInheritedValueFromTheKeysOwn) {
+    store(kService, "AnonymousUserPass", Variant("secret"));
+    store(kSite, "ServerComment", Variant("site"));
+    store(kSite, "AccessFlags", Variant(int32_t{513}));
+    struct Case {
+        const char* name;
+        const char* own;  // the root's own value, or nullptr
+        bool inherit, isInherit, secure;
+    };
+    const Case cases[] = {
+        {"ServerComment", nullptr, true, true, false},
+        {"ServerComment", "root", true, false, false},
+        {"AccessScript", nullptr, true, true, false},  // a flag goes with its DWORD
+        {"AnonymousUserPass", nullptr, true, true, true},
+        {"ServerBindings", nullptr, false, false, false},
+        {"AspScriptErrorMessage", nullptr, true, false, false},  // set nowhere
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.own ? " own" : ""));
+        if (c.own) store(kRoot, c.name, Variant(c.own));
+        auto attributes = bind(kRoot)->call("GetPropertyAttribObj", {Variant(c.name)});
+        auto& object = automation::objectOf(attributes);
+        EXPECT_EQ(automation::toText(object.get("PropName")), c.name);
+        EXPECT_EQ(automation::toBoolean(object.get("Inherit")), c.inherit);
+        EXPECT_EQ(automation::toBoolean(object.get("IsInherit")), c.isInherit);
+        EXPECT_EQ(automation::toBoolean(object.get("Secure")), c.secure);
+    }
+    EXPECT_EQ(errorOf([&] { bind(kRoot)->call("GetPropertyAttribObj", {Variant("Bogus")}); }),
+              errors::kPropertyNotSupported);
+}
+
 INSTANTIATE_TEST_SUITE_P(Storage, Inheritance, ::testing::ValuesIn(kStorageKinds), storageName);
 INSTANTIATE_TEST_SUITE_P(Storage, Flags, ::testing::ValuesIn(kStorageKinds), storageName);
 INSTANTIATE_TEST_SUITE_P(Storage, OlderFlags, ::testing::ValuesIn(kStorageKinds), storageName);

@@ -119,6 +119,16 @@ Variant ComputerObject::invoke(std::string_view name, InvokeKind kind, std::span
         context_->pass(call.is("SetInfo") ? "SetInfo" : "GetInfo", path());
         return Variant();
     }
+    if (call.is("Children")) {
+        call.property(false);
+        context_->pass("Children", path());
+        Variant::Array accounts;
+        for (const auto& account : context_->accounts->all()) {
+            accounts.emplace_back(automation::ObjectRef(std::make_shared<AccountObject>(
+                context_, account.kind, computer_, account.name, false)));
+        }
+        return Variant(std::move(accounts));
+    }
     call.unknown();
 }
 

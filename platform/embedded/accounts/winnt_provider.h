@@ -4,7 +4,8 @@
 //
 // Computer: Name, Class, ADsPath, Parent; Create(class, name) gives a new
 //   user or group that exists only after its SetInfo; Delete(class, name);
-//   GetObject(class, name); SetInfo and GetInfo do nothing.
+//   GetObject(class, name); SetInfo and GetInfo do nothing; Children lists
+//   the users and groups (what For Each over the computer yields).
 // User: Name, Class, ADsPath ("WinNT://WORKGROUP/COMPUTER/name"), Parent
 //   ("WinNT://WORKGROUP/COMPUTER"); FullName, Description and UserFlags,
 //   written on SetInfo; SetPassword (at once for a stored user, with SetInfo

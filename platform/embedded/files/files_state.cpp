@@ -1,7 +1,6 @@
 #include "platform/embedded/files/files_state.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <set>
 
 #include "automation/text.h"
@@ -9,6 +8,7 @@
 #include "platform/embedded/files/base64.h"
 #include "platform/embedded/files/hex.h"
 #include "platform/embedded/files/sddl.h"
+#include "platform/embedded/files/security_document.h"
 #include "platform/embedded/files/unicode.h"
 
 namespace tarnwick::platform::embedded::files {
@@ -17,12 +17,6 @@ namespace {
 
 using nlohmann::json;
 
-std::string controlText(uint16_t control) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%04X", control);
-    return text;
-}
-
 // The code page for "ansi" contents; none when the C library lacks it.
 std::unique_ptr<IconvCodePage> codePageOf(Store& store) {
     try {
@@ -30,23 +24,6 @@ std::unique_ptr<IconvCodePage> codePageOf(Store& store) {
     } catch (const CodePageError&) {
         return nullptr;
     }
-}
-
-json securityOf(ByteView stored) {
-    json out = json::object();
-    auto descriptor = parseSelfRelative(stored);
-    if (!descriptor) {
-        out["security_hex"] = toHex(stored);
-        return out;
-    }
-    if (descriptor->owner) out["owner"] = sidToSddl(*descriptor->owner);
-    if (descriptor->group) out["group"] = sidToSddl(*descriptor->group);
-    out["control"] = controlText(descriptor->control);
-    if (descriptor->daclPresent()) {
-        out["dacl"] = daclToSddl(descriptor->dacl, descriptor->control);
-        if (descriptor->dacl) out["dacl_hex"] = toHex(*descriptor->dacl);
-    }
-    return out;
 }
 
 void putContent(json& out, const std::string& bytes, AnsiCodePage* ansi) {
@@ -327,7 +304,7 @@ json FilesState::dump() {
     while (!pending.empty()) {
         auto [row, path] = std::move(pending.back());
         pending.pop_back();
-        json item = securityOf(table.security(row.id));
+        json item = securityDocument(table.security(row.id));
         item["attributes"] = row.attributes;
         if (row.folder) {
             item["path"] = path.text();

@@ -18,6 +18,28 @@ void requireCount(std::span<Variant> args, size_t count) {
     if (args.size() != count) raise(automationErrors::kWrongArgumentCount);
 }
 
+// The attributes of one property, as GetPropertyAttribObj gives them.
+class PropertyAttributes final : public automation::Dispatch {
+public:
+    PropertyAttributes(const PropertyDefinition& property, bool isInherit)
+        : property_(property), isInherit_(isInherit) {}
+
+    Variant invoke(std::string_view name, automation::InvokeKind kind,
+                   std::span<Variant> args) override {
+        if (kind == automation::InvokeKind::PropertyPut) raise(automationErrors::kMemberNotFound);
+        requireCount(args, 0);
+        if (equalsIgnoreCase(name, "PropName")) return Variant(std::string(property_.name));
+        if (equalsIgnoreCase(name, "Inherit")) return Variant(property_.inheritable);
+        if (equalsIgnoreCase(name, "IsInherit")) return Variant(isInherit_);
+        if (equalsIgnoreCase(name, "Secure")) return Variant(isSecure(property_.name));
+        raise(automationErrors::kMemberNotFound);
+    }
+
+private:
+    const PropertyDefinition& property_;
+    bool isInherit_;
+};
+
 // The path below the machine key, as it follows the computer in an ADsPath.
 std::string_view belowMachine(std::string_view keyPath) {
     return keyPath.substr(std::min(keyPath.size(), kMachineKey.size()));
@@ -25,14 +47,22 @@ std::string_view belowMachine(std::string_view keyPath) {
 }  // namespace
 
 const KeyObject::Member KeyObject::kMembers[] = {
-    {"Class", &KeyObject::className},         {"Name", &KeyObject::keyNameMember},
-    {"ADsPath", &KeyObject::adsPathMember},   {"Parent", &KeyObject::parentMember},
-    {"Get", &KeyObject::getMember},           {"Put", &KeyObject::putMember},
-    {"SetInfo", &KeyObject::setInfo},         {"GetInfo", &KeyObject::getInfo},
-    {"Create", &KeyObject::createChild},      {"Delete", &KeyObject::deleteChild},
-    {"Children", &KeyObject::childrenMember}, {"AppCreate", &KeyObject::appCreate},
-    {"AppCreate2", &KeyObject::appCreate2},   {"Start", &KeyObject::startSite},
+    {"Class", &KeyObject::className},
+    {"Name", &KeyObject::keyNameMember},
+    {"ADsPath", &KeyObject::adsPathMember},
+    {"Parent", &KeyObject::parentMember},
+    {"Get", &KeyObject::getMember},
+    {"Put", &KeyObject::putMember},
+    {"SetInfo", &KeyObject::setInfo},
+    {"GetInfo", &KeyObject::getInfo},
+    {"Create", &KeyObject::createChild},
+    {"Delete", &KeyObject::deleteChild},
+    {"Children", &KeyObject::childrenMember},
+    {"AppCreate", &KeyObject::appCreate},
+    {"AppCreate2", &KeyObject::appCreate2},
+    {"Start", &KeyObject::startSite},
     {"Stop", &KeyObject::stopSite},
+    {"GetPropertyAttribObj", &KeyObject::propertyAttributes},
 };
 
 KeyObject::KeyObject(std::shared_ptr<MetabaseTree> tree, std::string computer, KeyRecord key)
@@ -113,6 +143,34 @@ Variant KeyObject::getMember(Args args) {
     const auto* property = findProperty(name);
     if (!property) raise(errors::kPropertyNotFound, "The metabase has no property " + name);
     return readProperty(*property);
+}
+
+Variant KeyObject::propertyAttributes(Args args) {
+    requireCount(args, 1);
+    auto name = automation::toText(args[0]);
+    const auto* property = findProperty(name);
+    if (!property) raise(errors::kPropertyNotSupported, "The metabase has no property " + name);
+    return Variant(automation::ObjectRef(
+        std::make_shared<PropertyAttributes>(*property, readsInherited(*property))));
+}
+
+bool KeyObject::readsInherited(const PropertyDefinition& property) {
+    // A flag is inherited with the DWORD that holds it.
+    const auto& held =
+        property.source == PropertySource::Flag ? *findProperty(property.flags) : property;
+    if (held.source != PropertySource::Stored || !held.inheritable || !stored_ ||
+        pending_.contains(held.name)) {
+        return false;
+    }
+    auto own = tree_->storage().properties(key_.path);
+    auto ownValue = [&](std::string_view name) -> const PropertyValue* {
+        auto found = own.find(name);
+        return found == own.end() ? nullptr : &found->second;
+    };
+    // A store written before flags were kept in their DWORD holds them as Booleans.
+    bool hasOwn = flagsIn(held.name).empty() ? own.contains(held.name)
+                                             : ownFlags(held.name, ownValue).has_value();
+    return !hasOwn && tree_->effectiveValue(key_.path, held).has_value();
 }
 
 Variant KeyObject::putMember(Args args) {

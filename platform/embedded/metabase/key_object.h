@@ -31,6 +31,13 @@
 //                                  only when KeyType was put
 //   Start, Stop                    a site's run state and ServerAutoStart,
 //                                  changed at once
+//   GetPropertyAttribObj(name)     the property's attributes: PropName (its
+//                                  schema spelling), Inherit (the schema lets
+//                                  keys below inherit it), Secure (kept
+//                                  encrypted), IsInherit (the key reads the
+//                                  value of a key above, having none of its
+//                                  own); kPropertyNotSupported for a name
+//                                  the metabase does not know
 // An unknown name fails with 438, a wrong number of arguments with 450.
 #pragma once
 
@@ -87,12 +94,15 @@ private:
     automation::Variant appCreate2(Args args);
     automation::Variant startSite(Args args);
     automation::Variant stopSite(Args args);
+    automation::Variant propertyAttributes(Args args);
 
     automation::Variant readProperty(const PropertyDefinition& property);
     // The pending value, else the value the stored key reads (its own or
     // inherited); nullopt when there is none.
     std::optional<PropertyValue> storedValue(const PropertyDefinition& property);
     void writeProperty(std::string_view name, const automation::Variant& value);
+    // True when the key reads `property` from a key above it.
+    bool readsInherited(const PropertyDefinition& property);
     void makeApplication(uint32_t mode);
     bool hasClass(std::string_view keyClass) const;
     void requireStored() const;

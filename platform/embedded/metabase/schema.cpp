@@ -162,6 +162,15 @@ const PropertyDefinition* findProperty(std::string_view name) {
     return nullptr;
 }
 
+std::span<const PropertyDefinition> allProperties() { return kProperties; }
+
+bool isSecure(std::string_view name) {
+    for (std::string_view secure : {"AnonymousUserPass", "UNCPassword", "WAMUserPass"}) {
+        if (automation::equalsIgnoreCase(secure, name)) return true;
+    }
+    return false;
+}
+
 const KeyClass* findClass(std::string_view name) {
     for (const auto& keyClass : kClasses) {
         if (automation::equalsIgnoreCase(keyClass.name, name)) return &keyClass;

@@ -43,6 +43,11 @@ struct PropertyDefinition {
 
 // nullptr for a name the metabase does not know.
 const PropertyDefinition* findProperty(std::string_view name);
+// Every property the metabase knows, in the schema's order.
+std::span<const PropertyDefinition> allProperties();
+// True for a property the metabase keeps encrypted with the machine's key
+// (the reference gives it the SECURE attribute): a password.
+bool isSecure(std::string_view name);
 
 // The DWORD that holds flags (AccessFlags, DirBrowseFlags) and its flags, or
 // an empty span for any other property.
