@@ -721,14 +721,53 @@ MetabaseImport importMetabase(std::string_view bytes, const std::string& fileNam
     }
     document["settings"]["drives"] = settings.drives;
 
-    // Loaded here first: a document the platform refuses leaves the state
-    // folder untouched.
-    try {
-        platform->load(document);
-    } catch (const embedded::LoadError& error) {
-        throw ImportError(fileName + ": the imported state cannot be used: " + error.what());
+    return {std::move(document), std::move(report)};
+}
+
+ImportReport importIntoState(std::string_view bytes, const std::string& fileName,
+                             const std::optional<std::string>& computer,
+                             const std::filesystem::path& folder, bool replace) {
+    namespace fs = std::filesystem;
+    if (!replace && embedded::Store::holdsPlatform(folder)) {
+        throw ImportError("a platform already exists in " + folder.string() +
+                          " (use --force to replace it)");
     }
-    return {platform->dump(), std::move(report)};
+    auto imported = importMetabase(bytes, fileName, computer);
+    auto refused = [&](const embedded::LoadError& error) {
+        return ImportError(fileName + ": the imported state cannot be used: " + error.what());
+    };
+    if (embedded::Store::holdsPlatform(folder)) {
+        // A platform to replace: the document is tried on one in memory first,
+        // so that a document the platform refuses leaves the folder as it was.
+        try {
+            embedded::EmbeddedPlatform::inMemory()->load(imported.document);
+        } catch (const embedded::LoadError& error) {
+            throw refused(error);
+        }
+        embedded::EmbeddedPlatform::initialize(folder, {}, true)->load(imported.document);
+        return std::move(imported.report);
+    }
+    // No platform yet: one that cannot take the document is removed again,
+    // with every file it made.
+    std::error_code error;
+    std::set<fs::path> before;
+    bool folderExisted = fs::exists(folder, error);
+    if (folderExisted) {
+        for (const auto& entry : fs::directory_iterator(folder)) before.insert(entry.path());
+    }
+    try {
+        embedded::EmbeddedPlatform::initialize(folder, {}, false)->load(imported.document);
+    } catch (const embedded::LoadError& loadError) {
+        if (!folderExisted) {
+            fs::remove_all(folder, error);
+        } else {
+            for (const auto& entry : fs::directory_iterator(folder)) {
+                if (!before.contains(entry.path())) fs::remove_all(entry.path(), error);
+            }
+        }
+        throw refused(loadError);
+    }
+    return std::move(imported.report);
 }
 
 // ---- The command ------------------------------------------------------------------
@@ -758,25 +797,14 @@ void addPlatformImportCommand(CLI::App& platform,
             std::cerr << "tarnwick: " << message << "\n";
             exitCode = 1;
         };
-        if (!options->force && embedded::Store::holdsPlatform(folder)) {
-            return refuse("a platform already exists in " + folder.string() +
-                          " (use --force to replace it)");
-        }
         std::ifstream in(options->file, std::ios::binary);
         if (!in) return refuse("cannot read " + options->file);
         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         try {
             auto computer = options->computer.empty() ? std::nullopt
                                                       : std::optional(options->computer);
-            auto imported = importMetabase(bytes, options->file, computer);
-            embedded::EmbeddedPlatform::initialize(folder, embedded::PlatformSettings{},
-                                                   options->force)
-                ->load(imported.document);
-            if (options->json) {
-                std::cout << imported.report.toJson().dump(2) << "\n";
-            } else {
-                std::cout << imported.report.text();
-            }
+            auto report = importIntoState(bytes, options->file, computer, folder, options->force);
+            std::cout << (options->json ? report.toJson().dump(2) + "\n" : report.text());
         } catch (const ImportError& error) {
             refuse(error.what());
         }

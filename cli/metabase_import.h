@@ -69,6 +69,13 @@ struct MetabaseImport {
 MetabaseImport importMetabase(std::string_view bytes, const std::string& fileName,
                               const std::optional<std::string>& computer);
 
+// Imports into the state folder `folder`: a platform there is replaced only
+// when `replace` is set, and a file that cannot be imported leaves the folder
+// as it was (ImportError).
+ImportReport importIntoState(std::string_view bytes, const std::string& fileName,
+                             const std::optional<std::string>& computer,
+                             const std::filesystem::path& folder, bool replace);
+
 // Adds `import` to the `platform` subcommand; it runs in the parse and stores
 // its exit code (0 imported, 1 refused) in `exitCode`.
 void addPlatformImportCommand(CLI::App& platform,
