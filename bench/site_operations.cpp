@@ -288,7 +288,10 @@ int main(int argc, char** argv) try {
     int largest = *std::max_element(options.sizes.begin(), options.sizes.end());
     double imported = importSeconds(largest, options.state / "import");
     std::printf("\nMetaBase.xml import of %d sites: %.1f s  %s (10 s at 10000 sites)\n", largest,
-                imported, largest < 10000 ? "" : imported <= 10 ? "met" : "MISSED");
+                imported,
+                largest < 10000  ? ""
+                : imported <= 10 ? "met"
+                                 : "MISSED");
     std::filesystem::remove_all(options.state / "import");
     if (!options.memory) std::filesystem::remove_all(options.state);
 

@@ -39,8 +39,10 @@ struct AuthBit {
     uint32_t mask;
     bool kept;
 };
-constexpr AuthBit kAuthBits[] = {{"AuthAnonymous", 0x1, true}, {"AuthBasic", 0x2, true},
-                                 {"AuthNTLM", 0x4, true},      {"AuthMD5", 0x10, false},
+constexpr AuthBit kAuthBits[] = {{"AuthAnonymous", 0x1, true},
+                                 {"AuthBasic", 0x2, true},
+                                 {"AuthNTLM", 0x4, true},
+                                 {"AuthMD5", 0x10, false},
                                  {"AuthPassport", 0x40, false}};
 
 // One attribute as the file writes it: its raw text between the quotes.
@@ -83,8 +85,7 @@ public:
             XML_STATUS_OK) {
             if (problem_) throw ImportError(*problem_);
             throw ImportError(at(static_cast<int>(XML_GetCurrentLineNumber(parser_))) +
-                              "not well-formed XML: " +
-                              XML_ErrorString(XML_GetErrorCode(parser_)));
+                              "not well-formed XML: " + XML_ErrorString(XML_GetErrorCode(parser_)));
         }
         return std::move(keys_);
     }
@@ -108,8 +109,8 @@ private:
         auto& reader = *static_cast<FileReader*>(self);
         if (encoding && !equalsIgnoreCase(encoding, "UTF-8") &&
             !equalsIgnoreCase(encoding, "US-ASCII")) {
-            reader.stop(reader.currentLine(), std::string("the file is in ") + encoding +
-                                                  "; only UTF-8 files are read");
+            reader.stop(reader.currentLine(),
+                        std::string("the file is in ") + encoding + "; only UTF-8 files are read");
         }
     }
 
@@ -211,11 +212,16 @@ public:
             auto end = raw.find(';', i);
             auto name = raw.substr(i + 1, end - i - 1);
             i = end;
-            if (name == "lt") text += '<';
-            else if (name == "gt") text += '>';
-            else if (name == "amp") text += '&';
-            else if (name == "quot") text += '"';
-            else if (name == "apos") text += '\'';
+            if (name == "lt")
+                text += '<';
+            else if (name == "gt")
+                text += '>';
+            else if (name == "amp")
+                text += '&';
+            else if (name == "quot")
+                text += '"';
+            else if (name == "apos")
+                text += '\'';
             else if (name.starts_with("#")) {
                 bool hex = name.size() > 1 && (name[1] == 'x' || name[1] == 'X');
                 auto digits = std::string(name.substr(hex ? 2 : 1));
@@ -306,9 +312,10 @@ public:
         const auto* property = mb::findProperty(name);
         if (property && property->source != mb::PropertySource::Stored &&
             property->source != mb::PropertySource::Flag) {
-            ++report_.attributesLeftOut[property->source == mb::PropertySource::KeyClass
-                                            ? "KeyType: the key's element gives its class"
-                                            : "ServerState: a site's state follows ServerAutoStart"];
+            ++report_
+                  .attributesLeftOut[property->source == mb::PropertySource::KeyClass
+                                         ? "KeyType: the key's element gives its class"
+                                         : "ServerState: a site's state follows ServerAutoStart"];
             return;
         }
         if (!property && equalsIgnoreCase(name, "AuthFlags")) {
@@ -390,8 +397,9 @@ private:
         uint32_t value = 0;
         for (const auto& part : automation::split(text, "|")) {
             auto word = trimmed(part);
-            auto bit = std::find_if(std::begin(kAuthBits), std::end(kAuthBits),
-                                    [&](const AuthBit& b) { return equalsIgnoreCase(b.name, word); });
+            auto bit =
+                std::find_if(std::begin(kAuthBits), std::end(kAuthBits),
+                             [&](const AuthBit& b) { return equalsIgnoreCase(b.name, word); });
             if (bit != std::end(kAuthBits)) {
                 value |= bit->mask;
             } else if (auto number = decimal(word)) {
@@ -514,7 +522,8 @@ ReadMetabase readMetabase(std::string_view bytes, const std::string& fileName) {
     for (const auto& key : rawKeys) {
         auto path = toLowerAscii(keyPathOf(key.location));
         if (!byPath.emplace(path, &key).second) {
-            typer.fail(key.line, "the Location " + key.location + " is named twice (first on line " +
+            typer.fail(key.line, "the Location " + key.location +
+                                     " is named twice (first on line " +
                                      std::to_string(byPath.at(path)->line) + ")");
         }
     }
@@ -528,8 +537,8 @@ ReadMetabase readMetabase(std::string_view bytes, const std::string& fileName) {
     });
 
     std::map<std::string, const mb::KeyClass*> imported;  // lower-case path
-    std::set<std::string> leftOut;                         // lower-case paths left out
-    std::set<std::string> users, folders;                  // lower-case
+    std::set<std::string> leftOut;                        // lower-case paths left out
+    std::set<std::string> users, folders;                 // lower-case
     for (const auto* key : ordered) {
         auto path = keyPathOf(key->location);
         auto lower = toLowerAscii(path);
@@ -549,8 +558,8 @@ ReadMetabase readMetabase(std::string_view bytes, const std::string& fileName) {
                 typer.fail(key->line, "the Location " + key->location + " has an empty key name");
             }
         }
-        const auto* keyClass = mb::findClass(key->element == kGenericKey ? mb::classes::kObject
-                                                                         : key->element);
+        const auto* keyClass =
+            mb::findClass(key->element == kGenericKey ? mb::classes::kObject : key->element);
         if (!keyClass || keyClass->name == mb::classes::kComputer) {
             leftOut.insert(lower);
             ++report.keysLeftOut["a class the platform does not model: " + key->element];
@@ -560,7 +569,8 @@ ReadMetabase readMetabase(std::string_view bytes, const std::string& fileName) {
         if (!service) {
             auto found = imported.find(toLowerAscii(parent));
             if (found == imported.end()) {
-                typer.fail(key->line, "the parent " + parent + " of " + path + " is not in the file");
+                typer.fail(key->line,
+                           "the parent " + parent + " of " + path + " is not in the file");
             }
             parentClass = found->second;
         }
@@ -604,9 +614,7 @@ ReadMetabase readMetabase(std::string_view bytes, const std::string& fileName) {
 
         if (properties.contains("AnonymousUserName")) {
             auto user = properties["AnonymousUserName"]["value"].get<std::string>();
-            if (user.find('\\') != std::string::npos || user.find('@') != std::string::npos) {
-                ++report.attributesLeftOut["AnonymousUserName: a domain account, not made"];
-            } else if (!user.empty() && users.insert(toLowerAscii(user)).second) {
+            if (!user.empty() && users.insert(toLowerAscii(user)).second) {
                 read.anonymousUsers.push_back(user);
             }
             if (service && toLowerAscii(user).starts_with("iusr_") && user.size() > 5) {
@@ -675,8 +683,8 @@ MetabaseImport importMetabase(std::string_view bytes, const std::string& fileNam
     settings.drives = drives;
     if (read.defaultRoot) settings.masterSiteRoot = folderPath(*read.defaultRoot);
     if (auto problem = embedded::findSettingsProblem(settings)) {
-        throw ImportError(fileName + ": the imported " + problem->field + " cannot be used: " +
-                          problem->message);
+        throw ImportError(fileName + ": the imported " + problem->field +
+                          " cannot be used: " + problem->message);
     }
     report.computer = settings.computerName;
 
@@ -687,8 +695,17 @@ MetabaseImport importMetabase(std::string_view bytes, const std::string& fileNam
 
     auto& users = document["accounts"]["users"];
     std::set<std::string> existing;
-    for (const auto& user : users) existing.insert(toLowerAscii(user.at("name").get<std::string>()));
-    for (const auto& name : read.anonymousUsers) {
+    for (const auto& user : users)
+        existing.insert(toLowerAscii(user.at("name").get<std::string>()));
+    for (auto name : read.anonymousUsers) {
+        // A local account may be named with the computer's name before it
+        // (as the panel writes it); any other prefix names a domain.
+        auto prefix = toLowerAscii(settings.computerName) + "\\";
+        if (toLowerAscii(name).starts_with(prefix)) name = name.substr(prefix.size());
+        if (name.find('\\') != std::string::npos || name.find('@') != std::string::npos) {
+            ++report.attributesLeftOut["AnonymousUserName: a domain account, not made"];
+            continue;
+        }
         if (!existing.insert(toLowerAscii(name)).second) continue;
         json user = {{"name", name}, {"passwordSet", false}};
         if (toLowerAscii(name).starts_with("tarn_")) user["groups"] = {"Guests"};
@@ -773,8 +790,7 @@ ImportReport importIntoState(std::string_view bytes, const std::string& fileName
 // ---- The command ------------------------------------------------------------------
 
 void addPlatformImportCommand(CLI::App& platform,
-                              std::function<std::filesystem::path()> stateFolder,
-                              int& exitCode) {
+                              std::function<std::filesystem::path()> stateFolder, int& exitCode) {
     struct Options {
         std::string file, computer;
         bool force = false, json = false;
@@ -801,8 +817,8 @@ void addPlatformImportCommand(CLI::App& platform,
         if (!in) return refuse("cannot read " + options->file);
         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         try {
-            auto computer = options->computer.empty() ? std::nullopt
-                                                      : std::optional(options->computer);
+            auto computer =
+                options->computer.empty() ? std::nullopt : std::optional(options->computer);
             auto report = importIntoState(bytes, options->file, computer, folder, options->force);
             std::cout << (options->json ? report.toJson().dump(2) + "\n" : report.text());
         } catch (const ImportError& error) {

@@ -50,7 +50,7 @@ struct ReadMetabase {
     nlohmann::json keys = nlohmann::json::array();
     std::optional<std::string> serviceComputer;  // from the web service's IUSR_<name>
     std::vector<std::string> anonymousUsers;
-    std::vector<std::string> folders;       // drive paths named by Path, as written
+    std::vector<std::string> folders;        // drive paths named by Path, as written
     std::optional<std::string> defaultRoot;  // the default web site's root folder
     ImportReport report;
 };

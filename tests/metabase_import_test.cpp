@@ -45,20 +45,21 @@ constexpr const char* kServer = R"(<?xml version ="1.0"?>
 	>
 </IIsWebServer>
 <IIsWebVirtualDir	Location ="/LM/W3SVC/1/ROOT"
+		AnonymousUserName="CORP\webguest"
 		AppRoot="/LM/W3SVC/1/ROOT"
 		Path="C:\Inetpub\wwwroot"
 	>
 </IIsWebVirtualDir>
 <IIsWebServer	Location ="/LM/W3SVC/3"
 		ServerAutoStart="TRUE"
+		AnonymousUserName="WEB01\Tarn_amy"
+		AnonymousUserPass="4963446270000000240000007f"
 		ServerBindings=":80:amy.com
 			:80:www.amy.com"
 		ServerComment="amy.com"
 	>
 </IIsWebServer>
 <IIsWebVirtualDir	Location ="/LM/W3SVC/3/ROOT"
-		AnonymousUserName="Tarn_amy"
-		AnonymousUserPass="4963446270000000240000007f"
 		AppPoolId="Tarn_amy"
 		Path="D:\Web\amy"
 	>
@@ -112,28 +113,33 @@ TEST(MetabaseImportValues, AttributeTextsImportAsTheirTypedValues) {
         {"MaxConnections=\"4294967295\"", "", {{"MaxConnections", typed("number", 4294967295u)}}},
         {"AccessFlags=\"AccessRead | AccessScript\"", "", {{"AccessFlags", typed("number", 513)}}},
         {"AccessFlags=\"AccessRead|512\"", "", {{"AccessFlags", typed("number", 513)}}},
-        {"DirBrowseFlags=\"EnableDefaultDoc\"", "",
+        {"DirBrowseFlags=\"EnableDefaultDoc\"",
+         "",
          {{"DirBrowseFlags", typed("number", 0x40000000)}}},
         {"ServerAutoStart=\"FALSE\"", "", {{"ServerAutoStart", typed("boolean", false)}}},
         {"AspEnableParentPaths=\"TRUE\"", "", {{"AspEnableParentPaths", typed("boolean", true)}}},
         // Lines written as they are, CR LF or a reference, each one an entry.
-        {"ServerBindings=\":80:a.com\r\n\t\t\t:80:www.a.com\n\n\t\t\t10.0.0.1:81:\"", "",
+        {"ServerBindings=\":80:a.com\r\n\t\t\t:80:www.a.com\n\n\t\t\t10.0.0.1:81:\"",
+         "",
          {{"ServerBindings", typed("list", {":80:a.com", ":80:www.a.com", "10.0.0.1:81:"})}}},
-        {"ServerBindings=\":80:a.com&#xA;:80:www.a.com&#xD;&#xA;:8080:\"", "",
+        {"ServerBindings=\":80:a.com&#xA;:80:www.a.com&#xD;&#xA;:8080:\"",
+         "",
          {{"ServerBindings", typed("list", {":80:a.com", ":80:www.a.com", ":8080:"})}}},
         {"ServerBindings=\"\"", "", {{"ServerBindings", typed("list", json::array())}}},
-        {"ServerComment=\"a &amp; b &lt;c&gt; &#x4E2D;&#25991;\"", "",
+        {"ServerComment=\"a &amp; b &lt;c&gt; &#x4E2D;&#25991;\"",
+         "",
          {{"ServerComment", typed("string", "a & b <c> 中文")}}},
-        {"AnonymousUserPass=\"4963446270000000\"", "",
+        {"AnonymousUserPass=\"4963446270000000\"",
+         "",
          {{"AnonymousUserPass", secret("4963446270000000")}}},
         {"AdminACL=\"49634462f0000000\"", "", {{"AdminACL", secret("49634462f0000000")}}},
-        {"AuthFlags=\"AuthBasic | AuthMD5\"", "",
+        {"AuthFlags=\"AuthBasic | AuthMD5\"",
+         "",
          {{"AuthAnonymous", typed("boolean", false)},
           {"AuthBasic", typed("boolean", true)},
           {"AuthNTLM", typed("boolean", false)}}},
         // Unknown to the schema: kept as written, a <Custom> one by its Type.
-        {"AspAllowSessionState=\"TRUE\"", "",
-         {{"AspAllowSessionState", typed("string", "TRUE")}}},
+        {"AspAllowSessionState=\"TRUE\"", "", {{"AspAllowSessionState", typed("string", "TRUE")}}},
         {"ServerComment=\"x\"",
          "<Custom\n\tName=\"Limit\"\n\tID=\"50001\"\n\tValue=\"42\"\n\tType=\"DWORD\"\n/>\n"
          "<Custom Name=\"Hosts\" ID=\"50002\" Value=\"a&#xA;b\" Type=\"MULTISZ\"/>\n"
@@ -164,7 +170,7 @@ TEST(MetabaseImportValues, BrokenFilesAreRefusedWithTheirLine) {
     const Case cases[] = {
         {"just text", "line 1: not well-formed XML: syntax error"},
         {start + service + "<IIsWebServer Location=\"/LM/W3SVC/1\">\n",
-         "line 6: not well-formed XML: no element found"},
+         "line 7: not well-formed XML: no element found"},
         {"<?xml version=\"1.0\"?>\n<settings/>\n",
          "line 2: the root element is <settings>, not <configuration>"},
         {"<!DOCTYPE configuration [<!ENTITY a \"b\">]>\n<configuration/>\n",
@@ -183,7 +189,8 @@ TEST(MetabaseImportValues, BrokenFilesAreRefusedWithTheirLine) {
              end,
          "line 7: ServerAutoStart is TRUE or FALSE, not \"yes\""},
         {start + service +
-             "<IIsWebServer Location=\"/LM/W3SVC/1\"\n\n\tAccessFlags=\"AccessRead | Run\"/>\n" + end,
+             "<IIsWebServer Location=\"/LM/W3SVC/1\"\n\n\tAccessFlags=\"AccessRead | Run\"/>\n" +
+             end,
          "line 8: AccessFlags: \"Run\" is not one of its flags or a number"},
         {start + "<IIsWebServer Location=\"/LM/W3SVC/1\"/>\n" + end,
          "line 4: the parent /LM/W3SVC of /LM/W3SVC/1 is not in the file"},
@@ -236,15 +243,17 @@ TEST_F(MetabaseImport, MakesThePlatformAndReportsWhatItLeftOut) {
                     {{"reason", "outside /LM/W3SVC: IIS_Global"}, {"count", 1}},
                     {{"reason", "outside /LM/W3SVC: IIsComputer"}, {"count", 1}},
                     {{"reason", "outside /LM/W3SVC: IIsFtpService"}, {"count", 1}}}));
+    EXPECT_EQ(report["attributesLeftOut"],
+              (json{{{"reason", "AnonymousUserName: a domain account, not made"}, {"count", 1}}}));
 
-    auto state = json::parse(dump());
-    EXPECT_EQ(state["settings"]["drives"], "CDE");
-    EXPECT_EQ(state["settings"]["master_site_root"], "C:\\Inetpub\\wwwroot");
+    auto platformState = json::parse(dump());
+    EXPECT_EQ(platformState["settings"]["drives"], "CDE");
+    EXPECT_EQ(platformState["settings"]["master_site_root"], "C:\\Inetpub\\wwwroot");
     // The secrets show their digest only; a dump loads back as it was.
-    EXPECT_EQ(state.dump().find("4963446270000000240000007f"), std::string::npos);
-    auto loaded = tarnwick({"platform", "load"}, state.dump());
+    EXPECT_EQ(platformState.dump().find("4963446270000000240000007f"), std::string::npos);
+    auto loaded = tarnwick({"platform", "load"}, platformState.dump());
     ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
-    EXPECT_EQ(json::parse(dump()), state);
+    EXPECT_EQ(json::parse(dump()), platformState);
 
     // Listed and shown as the commands list any site; a stopped one stays stopped.
     auto list = json::parse(tarnwick({"site", "list", "--json"}).out);
@@ -267,7 +276,7 @@ TEST_F(MetabaseImport, ABrokenFileLeavesTheStateAsItWas) {
     auto result = import({"--force"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "tarnwick: " + file.string() +
-                              " line 7: MaxConnections is a number from 0 to 4294967295, not "
+                              " line 9: MaxConnections is a number from 0 to 4294967295, not "
                               "\"many\"\n");
     EXPECT_EQ(dump(), before);
 }
@@ -295,8 +304,8 @@ TEST_F(MetabaseImport, RehearsesABulkCreateAndADeletionOnTheServersCopy) {
     std::filesystem::remove(before);
     EXPECT_EQ(diff.exitCode, 1) << diff.err;
     for (const char* line : {"+ key /LM/W3SVC/2\n", "+ key /LM/W3SVC/5\n", "- key /LM/W3SVC/3\n",
-                             "+ key /LM/W3SVC/2/ROOT AnonymousUserPass = (secret)",
-                             "- user Tarn_amy\n", "+ user Tarn_bob\n", "- folder D:\\Web\\amy\n"}) {
+                             "+ key /LM/W3SVC/2 AnonymousUserPass = (secret)", "- user Tarn_amy\n",
+                             "+ user Tarn_bob\n", "- folder D:\\Web\\amy\n"}) {
         EXPECT_NE(diff.out.find(line), std::string::npos) << line << "\n" << diff.out;
     }
     EXPECT_EQ(diff.out.find("/LM/W3SVC/4"), std::string::npos) << diff.out;

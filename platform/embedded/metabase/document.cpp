@@ -35,8 +35,8 @@ json shownValue(std::string_view name, const PropertyValue& value) {
                   (property && property->type == PropertyType::Secret &&
                    value.type() == PropertyType::String);
     if (!secret) return {{"type", typeName(value.type())}, {"value", valueToJson(value)}};
-    auto digest = value.type() == PropertyType::Secret ? value.secret().digest
-                                                       : secretDigest(value.text());
+    auto digest =
+        value.type() == PropertyType::Secret ? value.secret().digest : secretDigest(value.text());
     json shown = {{"type", "secret"}};
     if (!digest.empty()) shown["sha256"] = digest;
     return shown;
