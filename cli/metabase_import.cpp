@@ -3,6 +3,7 @@
 #include <expat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <iostream>
 #include <iterator>
