@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -71,6 +72,9 @@ public:
     std::vector<RawKey> read(ImportReport& report) {
         if (bytes_.starts_with("\xFF\xFE") || bytes_.starts_with("\xFE\xFF")) {
             throw ImportError(file_ + " line 1: the file is UTF-16; only UTF-8 files are read");
+        }
+        if (bytes_.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
+            throw ImportError(file_ + " line 1: the file is larger than 2 GB");
         }
         report_ = &report;
         std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(
