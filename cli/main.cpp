@@ -7,6 +7,7 @@
 #include "cli/check_command.h"
 #include "cli/documents.h"
 #include "cli/log_command.h"
+#include "cli/metabase_import.h"
 #include "cli/page_runner.h"
 #include "cli/setup_command.h"
 #include "cli/site_commands.h"
@@ -107,6 +108,7 @@ int main(int argc, char** argv) {
     tarnwick::cli::addSiteCommands(app, folder, exitCode);
     tarnwick::cli::addSetupCommand(app, folder, exitCode);
     tarnwick::cli::addPlatformDiffCommand(*platform, exitCode);
+    tarnwick::cli::addPlatformImportCommand(*platform, folder, exitCode);
     tarnwick::cli::addLogCommand(
         app,
         [&folder] {

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libsqlite3-dev nlohmann-json3-dev libcli11-dev
+  libsqlite3-dev nlohmann-json3-dev libcli11-dev libexpat1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 [ "$#" -gt 0 ] && packages=("$@")

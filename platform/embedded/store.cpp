@@ -274,14 +274,16 @@ std::shared_ptr<Store> Store::open(const fs::path& folder) {
                                    Database::Opening::ExistingUnchanged);
 }
 
+bool Store::holdsPlatform(const fs::path& folder) {
+    std::error_code error;
+    return fs::exists(fs::symlink_status(folder / kDatabaseName, error));
+}
+
 std::shared_ptr<Store> Store::initialize(const fs::path& folder, const PlatformSettings& settings,
                                          bool replace) {
     checkFolder(folder);
     auto database = folder / kDatabaseName;
-    std::error_code error;
-    if (!replace && fs::exists(fs::symlink_status(database, error))) {
-        throw StoreError(existingAlready(folder));
-    }
+    if (!replace && holdsPlatform(folder)) throw StoreError(existingAlready(folder));
     if (!create(folder, settings, replace)) throw StoreError(existingAlready(folder));
     checkFile(folder, database);
     return std::make_shared<Store>(Made{}, folder, database.string(),

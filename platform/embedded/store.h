@@ -56,6 +56,8 @@ public:
     static std::shared_ptr<Store> inMemory(const PlatformSettings& settings = {});
 
     static std::filesystem::path defaultFolder();
+    // True when `folder` holds a platform's database (usable or not).
+    static bool holdsPlatform(const std::filesystem::path& folder);
 
     Database& db() { return db_; }
 

@@ -115,6 +115,12 @@ TEST_P(Documents, ABadDocumentNamesTheProblemAndChangesNothing) {
         {R"({"keys": [{"path": "/LM/W3SVC", "class": "IIsWebService",
                        "properties": {"KeyType": "IIsWebService"}}]})",
          "metabase.keys[0].properties.KeyType: "},
+        {R"({"keys": [{"path": "/LM/W3SVC", "class": "IIsWebService",
+                       "properties": {"ServerComment": {"type": "secret"}}}]})",
+         "metabase.keys[0].properties.ServerComment.type: "},
+        {R"({"keys": [{"path": "/LM/W3SVC", "class": "IIsWebService",
+                       "properties": {"WAMUserPass": {"type": "secret", "sha256": "AB"}}}]})",
+         "metabase.keys[0].properties.WAMUserPass.sha256: "},
     };
     auto before = mb::dumpDocument(*storage);
     for (const auto& [document, where] : cases) {
@@ -127,6 +133,41 @@ TEST_P(Documents, ABadDocumentNamesTheProblemAndChangesNothing) {
         }
         EXPECT_EQ(mb::dumpDocument(*storage), before) << document;
     }
+}
+
+// Secrets load from their text, their digest or nothing, read as their text
+// (empty when unknown) and dump as their digest; a property the schema does
+// not know keeps the type it was given.
+TEST_P(Documents, SecretsAndUnknownPropertiesKeepTheirForms) {
+    auto digest = mb::secretDigest("Pw-1");
+    struct Case {
+        json given, dumped;
+        std::string read;  // "" for a property scripts cannot read
+    };
+    const Case cases[] = {
+        {"Pw-1", {{"type", "secret"}, {"sha256", digest}}, "Pw-1"},
+        {{{"type", "string"}, {"value", "Pw-1"}}, {{"type", "secret"}, {"sha256", digest}}, "Pw-1"},
+        {{{"type", "secret"}, {"sha256", digest}}, {{"type", "secret"}, {"sha256", digest}}, ""},
+        {{{"type", "secret"}}, {{"type", "secret"}}, ""},
+    };
+    for (const auto& c : cases) {
+        mb::loadDocument(*storage, json{{"keys",
+                                         {{{"path", "/LM/W3SVC"},
+                                           {"class", "IIsWebService"},
+                                           {"properties",
+                                            {{"AnonymousUserPass", c.given},
+                                             {"Limit", {{"type", "number"}, {"value", 7}}}}}}}}});
+        auto dumped = mb::dumpDocument(*storage)["keys"][0]["properties"];
+        EXPECT_EQ(dumped["AnonymousUserPass"], c.dumped) << c.given;
+        EXPECT_EQ(dumped["Limit"], (json{{"type", "number"}, {"value", 7}}));
+        auto service = bind("IIS://WEBSERVER/W3SVC");
+        EXPECT_EQ(automation::toText(service->get("AnonymousUserPass")), c.read) << c.given;
+    }
+    auto service = bind("IIS://WEBSERVER/W3SVC");
+    service->put("AnonymousUserPass", "Pw-1");
+    service->call("SetInfo");
+    EXPECT_EQ(mb::dumpDocument(*storage)["keys"][0]["properties"]["AnonymousUserPass"],
+              (json{{"type", "secret"}, {"sha256", digest}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Storage, Documents, ::testing::ValuesIn(kStorageKinds), storageName);

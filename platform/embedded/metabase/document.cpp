@@ -21,8 +21,31 @@ json valueToJson(const PropertyValue& value) {
         case PropertyType::Number: return value.number();
         case PropertyType::Boolean: return value.boolean();
         case PropertyType::List: return value.list();
+        case PropertyType::Secret: break;  // never shown: see shownValue
     }
     return nullptr;
+}
+
+// What a document shows of a value: its type and value, or of a secret (and of
+// a text that a store written before secrets holds under a secret's name) the
+// type and digest only.
+json shownValue(std::string_view name, const PropertyValue& value) {
+    const auto* property = findProperty(name);
+    bool secret = value.type() == PropertyType::Secret ||
+                  (property && property->type == PropertyType::Secret &&
+                   value.type() == PropertyType::String);
+    if (!secret) return {{"type", typeName(value.type())}, {"value", valueToJson(value)}};
+    auto digest =
+        value.type() == PropertyType::Secret ? value.secret().digest : secretDigest(value.text());
+    json shown = {{"type", "secret"}};
+    if (!digest.empty()) shown["sha256"] = digest;
+    return shown;
+}
+
+bool isDigest(const std::string& text) {
+    return text.size() == 64 && std::all_of(text.begin(), text.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
 }
 
 [[noreturn]] void fail(const std::string& where, const std::string& problem) {
@@ -63,6 +86,10 @@ PropertyValue valueFromJson(PropertyType type, const json& value, const std::str
                 return PropertyValue::list(std::move(items));
             }
             break;
+        case PropertyType::Secret:
+            // A secret given as text is taken as the secret of that text.
+            if (value.is_string()) return PropertyValue::secret(secretOf(value.get<std::string>()));
+            fail(where, "a secret's text must be a string");
     }
     fail(where, "must be a " + std::string(typeName(type)));
 }
@@ -134,40 +161,68 @@ void foldStoredFlags(PropertyMap& properties) {
     }
 }
 
+// A secret given without its text: {"type": "secret"}, with the digest a dump
+// shows ("sha256") when known.
+PropertyValue hiddenSecret(const json& given, const std::string& at) {
+    std::string digest;
+    if (given.contains("sha256")) {
+        const auto& value = given.at("sha256");
+        if (!value.is_string() || !isDigest(value.get<std::string>())) {
+            fail(at + ".sha256", "must be 64 lower-case hexadecimal digits");
+        }
+        digest = value.get<std::string>();
+    }
+    return PropertyValue::secret({std::nullopt, digest});
+}
+
 PropertyMap checkedProperties(const json& properties, const std::string& where) {
     if (!properties.is_object()) fail(where, "must be an object");
     PropertyMap loaded;
+    std::set<std::string> names;  // lower-case
     for (const auto& [name, given] : properties.items()) {
         auto at = where + "." + name;
         const auto* property = findProperty(name);
-        if (!property) fail(at, "not a metabase property");
-        if (property->source == PropertySource::KeyClass) fail(at, "the key's \"class\" sets it");
-        if (property->source == PropertySource::ServerState) {
+        if (property && property->source == PropertySource::KeyClass) {
+            fail(at, "the key's \"class\" sets it");
+        }
+        if (property && property->source == PropertySource::ServerState) {
             fail(at, "the key's \"state\" sets it");
         }
-        if (loaded.contains(std::string(property->name))) {
+        if (!isValidKeyName(name)) fail(at, "not a property name");
+        if (!names.insert(automation::toLowerAscii(name)).second) {
             fail(at, "given twice (names ignore case)");
         }
-        const json* value = &given;
-        std::string valueAt = at;
-        if (given.is_object()) {
-            for (const auto& [field, unused] : given.items()) {
-                if (field != "type" && field != "value") fail(at + "." + field, "unknown field");
-            }
-            if (!given.contains("type") || !given.at("type").is_string() ||
-                !given.contains("value")) {
-                fail(at, "a typed value needs \"type\" and \"value\"");
-            }
-            auto type = typeFromName(given.at("type").get<std::string>());
-            if (!type) fail(at + ".type", "must be string, number, boolean or list");
-            if (*type != property->type) {
-                fail(at + ".type", std::string(property->name) + " is a " +
-                                       std::string(typeName(property->type)));
-            }
-            value = &given.at("value");
-            valueAt = at + ".value";
+        // A property the schema does not know keeps the name and type given.
+        std::string storedName = property ? std::string(property->name) : name;
+        if (!given.is_object()) {
+            if (!property) fail(at, "a property the metabase does not know needs its \"type\"");
+            loaded.emplace(storedName, valueFromJson(property->type, given, at));
+            continue;
         }
-        loaded.emplace(std::string(property->name), valueFromJson(property->type, *value, valueAt));
+        for (const auto& [field, unused] : given.items()) {
+            if (field != "type" && field != "value" && field != "sha256") {
+                fail(at + "." + field, "unknown field");
+            }
+        }
+        if (!given.contains("type") || !given.at("type").is_string()) {
+            fail(at, "a typed value needs \"type\" and \"value\"");
+        }
+        auto type = typeFromName(given.at("type").get<std::string>());
+        if (!type) fail(at + ".type", "must be string, number, boolean, list or secret");
+        // A secret's text may be given as a string; a string property never
+        // takes a secret.
+        auto expected = property ? property->type : *type;
+        bool textOfSecret = expected == PropertyType::Secret && *type == PropertyType::String;
+        if (*type != expected && !textOfSecret) {
+            fail(at + ".type", storedName + " is a " + std::string(typeName(expected)));
+        }
+        if (*type == PropertyType::Secret && !given.contains("value")) {
+            loaded.emplace(storedName, hiddenSecret(given, at));
+            continue;
+        }
+        if (given.contains("sha256")) fail(at + ".sha256", "only a secret has a digest");
+        if (!given.contains("value")) fail(at, "a typed value needs \"type\" and \"value\"");
+        loaded.emplace(storedName, valueFromJson(expected, given.at("value"), at + ".value"));
     }
     foldLoadedFlags(loaded);
     return loaded;
@@ -221,9 +276,7 @@ json dumpDocument(MetabaseStorage& storage) {
         auto properties = json::object();
         auto stored = storage.properties(key.path);
         foldStoredFlags(stored);
-        for (const auto& [name, value] : stored) {
-            properties[name] = {{"type", typeName(value.type())}, {"value", valueToJson(value)}};
-        }
+        for (const auto& [name, value] : stored) properties[name] = shownValue(name, value);
         entry["properties"] = std::move(properties);
         keys.push_back(std::move(entry));
     }

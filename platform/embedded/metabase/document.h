@@ -14,6 +14,12 @@
 // ("AccessRead": true), each setting or clearing its bit in the key's DWORD
 // (the one the key gives, else one with no bit set). A key of class IIsObject
 // has no KeyType.
+//
+// A secret (a property the metabase keeps encrypted, such as
+// AnonymousUserPass) is listed as {"type": "secret", "sha256": "<digest>"},
+// never with its text; a loaded one may be given so (its text then unknown),
+// as {"type": "secret"} alone, or as its text. A property the schema does not
+// know loads when its type is given and is listed like the others.
 #pragma once
 
 #include <nlohmann/json.hpp>

@@ -4,6 +4,7 @@
 
 #include "automation/error.h"
 #include "automation/text.h"
+#include "platform/embedded/accounts/sha256.h"
 
 namespace tarnwick::platform::metabase {
 
@@ -12,7 +13,7 @@ using automation::VarType;
 namespace automationErrors = automation::errors;
 
 namespace {
-constexpr std::string_view kTypeNames[] = {"string", "number", "boolean", "list"};
+constexpr std::string_view kTypeNames[] = {"string", "number", "boolean", "list", "secret"};
 
 // Null and objects have no form in any property type.
 void requireScalar(const Variant& value) {
@@ -46,6 +47,12 @@ PropertyValue::List toList(const Variant& value) {
 }
 }  // namespace
 
+std::string secretDigest(std::string_view text) {
+    return embedded::toHex(embedded::Sha256::of(text));
+}
+
+Secret secretOf(std::string_view text) { return {std::string(text), secretDigest(text)}; }
+
 std::string_view typeName(PropertyType type) { return kTypeNames[static_cast<int>(type)]; }
 
 std::optional<PropertyType> typeFromName(std::string_view name) {
@@ -65,6 +72,9 @@ PropertyValue fromAutomation(PropertyType type, const Variant& value) {
             requireScalar(value);
             return PropertyValue::boolean(automation::toBoolean(value));
         case PropertyType::List: return PropertyValue::list(toList(value));
+        case PropertyType::Secret:
+            requireScalar(value);
+            return PropertyValue::secret(secretOf(automation::toText(value)));
     }
     automation::raise(automationErrors::kTypeMismatch);
 }
@@ -79,6 +89,7 @@ Variant toAutomation(const PropertyValue& value) {
             for (const auto& item : value.list()) items.emplace_back(item);
             return Variant(std::move(items));
         }
+        case PropertyType::Secret: return Variant(value.secret().text.value_or(""));
     }
     return {};
 }

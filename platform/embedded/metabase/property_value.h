@@ -12,6 +12,12 @@
 // Reading gives the provider's automation form: a DWORD as a Long (so
 // 4294967295 reads back as -1), a Boolean as a Boolean, a list as an Array of
 // Strings.
+//
+// A secret is a value the metabase keeps encrypted (a password): scripts
+// write and read it as text, but a state document never shows that text,
+// only a digest that tells whether two secrets are the same. A secret taken
+// from a file or document that does not give its text (an encrypted value
+// copied off a server) keeps the digest alone and reads as an empty string.
 #pragma once
 
 #include <cstdint>
@@ -25,11 +31,27 @@
 
 namespace tarnwick::platform::metabase {
 
-enum class PropertyType { String, Number, Boolean, List };
+enum class PropertyType { String, Number, Boolean, List, Secret };
 
-// "string", "number", "boolean", "list": the names that state documents use.
+// "string", "number", "boolean", "list", "secret": the names that state
+// documents use.
 std::string_view typeName(PropertyType type);
 std::optional<PropertyType> typeFromName(std::string_view name);
+
+// A secret's text, when known, and its digest: lower-case hexadecimal SHA-256
+// of the text, or of whatever stands for it (the encrypted bytes of a copied
+// value); empty when nothing is known of it.
+struct Secret {
+    std::optional<std::string> text;
+    std::string digest;
+
+    bool operator==(const Secret&) const = default;
+};
+
+// The secret whose text is `text`.
+Secret secretOf(std::string_view text);
+// The digest a secret of this text has.
+std::string secretDigest(std::string_view text);
 
 class PropertyValue {
 public:
@@ -39,6 +61,7 @@ public:
     static PropertyValue number(uint32_t value) { return PropertyValue(value); }
     static PropertyValue boolean(bool value) { return PropertyValue(value); }
     static PropertyValue list(List value) { return PropertyValue(std::move(value)); }
+    static PropertyValue secret(Secret value) { return PropertyValue(std::move(value)); }
 
     PropertyType type() const { return static_cast<PropertyType>(value_.index()); }
     // Direct access; the caller has checked the type.
@@ -46,11 +69,12 @@ public:
     uint32_t number() const { return std::get<uint32_t>(value_); }
     bool boolean() const { return std::get<bool>(value_); }
     const List& list() const { return std::get<List>(value_); }
+    const Secret& secret() const { return std::get<Secret>(value_); }
 
     bool operator==(const PropertyValue& other) const = default;
 
 private:
-    using Storage = std::variant<std::string, uint32_t, bool, List>;
+    using Storage = std::variant<std::string, uint32_t, bool, List, Secret>;
     explicit PropertyValue(Storage value) : value_(std::move(value)) {}
     Storage value_;
 };

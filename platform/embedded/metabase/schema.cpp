@@ -32,7 +32,8 @@ constexpr PropertyDefinition flag(std::string_view name, std::string_view dword,
 constexpr std::string_view kAccessFlags = "AccessFlags";
 constexpr std::string_view kDirBrowseFlags = "DirBrowseFlags";
 
-// The attributes are those of the IIS 6.0 metabase property reference.
+// The attributes are those of the IIS 6.0 metabase property reference; the
+// properties it marks SECURE (kept encrypted) are secrets.
 constexpr PropertyDefinition kProperties[] = {
     // Sites
     own("ServerBindings", List),
@@ -43,7 +44,7 @@ constexpr PropertyDefinition kProperties[] = {
     {"ServerState", Number, false, PropertySource::ServerState},
     {"KeyType", String, false, PropertySource::KeyClass},
     inherited("AnonymousUserName", String),
-    inherited("AnonymousUserPass", String),
+    inherited("AnonymousUserPass", Secret),
     inherited("AnonymousPasswordSync", Boolean),
     unchecked("FrontPageWeb", Boolean),
     inherited("MaxBandwidth", Number),
@@ -59,6 +60,7 @@ constexpr PropertyDefinition kProperties[] = {
     inherited("LogType", Number),
     inherited("LogFileDirectory", String),
     inherited("LogFilePeriod", Number),
+    unchecked("LogOdbcPassword", Secret),
     // Virtual directories and applications
     inherited("Path", String),
     inherited("AppRoot", String),
@@ -94,7 +96,7 @@ constexpr PropertyDefinition kProperties[] = {
     unchecked("HttpCustomHeaders", List),
     unchecked("ScriptMaps", List),
     inherited("UNCUserName", String),
-    unchecked("UNCPassword", String),
+    unchecked("UNCPassword", Secret),
     inherited("AspScriptErrorSentToBrowser", Boolean),
     inherited("AspScriptErrorMessage", String),
     inherited("AspEnableParentPaths", Boolean),
@@ -103,7 +105,7 @@ constexpr PropertyDefinition kProperties[] = {
     // Application pools
     inherited("AppPoolIdentityType", Number),
     unchecked("WAMUserName", String),
-    unchecked("WAMUserPass", String),
+    unchecked("WAMUserPass", Secret),
     unchecked("IdleTimeout", Number),
     unchecked("PeriodicRestartTime", Number),
 };

@@ -53,6 +53,12 @@ void bindValue(Statement& statement, int index, const PropertyValue& value) {
             break;
         case PropertyType::Boolean: statement.bind(index, value.boolean() ? 1 : 0); break;
         case PropertyType::List: statement.bind(index, nlohmann::json(value.list()).dump()); break;
+        case PropertyType::Secret: {
+            nlohmann::json secret = {{"digest", value.secret().digest}};
+            if (value.secret().text) secret["text"] = *value.secret().text;
+            statement.bind(index, secret.dump());
+            break;
+        }
     }
 }
 
@@ -80,6 +86,17 @@ PropertyValue columnValue(const Store& store, const Statement& statement, int na
                 list.push_back(item.get<std::string>());
             }
             return PropertyValue::list(std::move(list));
+        }
+        case PropertyType::Secret: {
+            auto secret = nlohmann::json::parse(statement.text(valueColumn), nullptr, false);
+            if (!secret.is_object() || !secret.contains("digest") ||
+                !secret.at("digest").is_string() ||
+                (secret.contains("text") && !secret.at("text").is_string())) {
+                throw damaged("is not a JSON secret");
+            }
+            metabase::Secret value{std::nullopt, secret.at("digest").get<std::string>()};
+            if (secret.contains("text")) value.text = secret.at("text").get<std::string>();
+            return PropertyValue::secret(std::move(value));
         }
     }
     throw damaged("has an unknown type");
