@@ -75,6 +75,9 @@ std::optional<json> typedValue(metabase::PropertyType type, const Variant& value
             }
             return list;
         }
+        case Secret:
+            // Written as a secret by the caller, never as its text.
+            return std::nullopt;
     }
     return std::nullopt;
 }
@@ -218,7 +221,8 @@ private:
         const auto held = key.call("GetPropertyAttribObj", {name});
         auto& attributes = automation::objectOf(held);
         if (automation::toBoolean(attributes.get("IsInherit"))) return std::nullopt;
-        if (metabase::isSecure(property.name) || automation::toBoolean(attributes.get("Secure"))) {
+        if (property.type == metabase::PropertyType::Secret || metabase::isSecure(property.name) ||
+            automation::toBoolean(attributes.get("Secure"))) {
             value = Variant();
             return json{{"type", "secret"}};
         }
@@ -253,7 +257,8 @@ private:
     std::optional<std::string> accountSid(const std::string& name, bool group) {
         auto sid = sidOf(name);
         if (!sid) {
-            leaveOut("the SID of " + name + ": it cannot be looked up (the platform gives a new one)");
+            leaveOut("the SID of " + name +
+                     ": it cannot be looked up (the platform gives a new one)");
             return std::nullopt;
         }
         auto text = files::sidToString(*sid);

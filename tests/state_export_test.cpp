@@ -108,8 +108,8 @@ TEST_F(StateExport, LoadsOnAnotherMachineWithTheSameSitesAccountsAndAccess) {
     copy->load(withoutSecrets(exported.document));
     auto sitesOf = [](EmbeddedPlatform& platform) {
         json sites = json::array();
-        for (const auto& row : cli::readSites(*platform.services().directory,
-                                              "IIS://localhost/W3SVC")) {
+        for (const auto& row :
+             cli::readSites(*platform.services().directory, "IIS://localhost/W3SVC")) {
             sites.push_back(cli::siteJson(row).dump());
         }
         return sites;
