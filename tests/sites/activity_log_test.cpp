@@ -69,6 +69,12 @@ TEST_F(ActivityLog, EachMemberThatChangesSomethingWritesOneMaskedLine) {
          "True",
          {{"PassWord", "***"}, {"FullName", "Amy ***"}, {"Info", ""}}},
         {{"AddUserToGroup", {"amy", "Guests"}}, "AddUserToGroup", nullptr, "True", {}},
+        // A password too short to mask inside other text is masked where it is a whole value.
+        {{"CreateNtUser", {"kim", "7", "7", "Kim 7"}},
+         "CreateNtUser",
+         nullptr,
+         "True",
+         {{"PassWord", "***"}, {"FullName", "***"}, {"Info", "Kim 7"}}},
         {{"DeleteNtUser", {"amy"}}, "DeleteNtUser", nullptr, "True", {}},
         {{"ChkFolder", {"D:\\Fresh one"}},
          "ChkFolder",
