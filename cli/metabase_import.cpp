@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "automation/text.h"
+#include "automation/utf8.h"
 #include "platform/embedded/embedded_platform.h"
 #include "platform/embedded/metabase/key_path.h"
 #include "platform/embedded/metabase/property_value.h"
@@ -247,21 +248,7 @@ public:
 
 private:
     static void appendUtf8(std::string& text, uint32_t code) {
-        if (code < 0x80) {
-            text += static_cast<char>(code);
-        } else if (code < 0x800) {
-            text += static_cast<char>(0xC0 | (code >> 6));
-            text += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            text += static_cast<char>(0xE0 | (code >> 12));
-            text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            text += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            text += static_cast<char>(0xF0 | (code >> 18));
-            text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            text += static_cast<char>(0x80 | (code & 0x3F));
-        }
+        automation::utf8::append(text, static_cast<char32_t>(code));
     }
 
     std::string_view bytes_;

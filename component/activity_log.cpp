@@ -1,6 +1,7 @@
 #include "component/activity_log.h"
 
 #include "automation/text.h"
+#include "automation/utf8.h"
 #include "automation/variant.h"
 
 namespace tarnwick::component {
@@ -45,21 +46,7 @@ uint32_t codePointOf(std::string_view sequence) {
 }
 
 void appendUtf8(std::string& out, uint32_t point) {
-    if (point < 0x80) {
-        out += static_cast<char>(point);
-    } else if (point < 0x800) {
-        out += static_cast<char>(0xC0 | (point >> 6));
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    } else if (point < 0x10000) {
-        out += static_cast<char>(0xE0 | (point >> 12));
-        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (point >> 18));
-        out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    }
+    automation::utf8::append(out, static_cast<char32_t>(point));
 }
 
 std::optional<uint32_t> hexValue(std::string_view digits) {
