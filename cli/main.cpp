@@ -107,6 +107,7 @@ int main(int argc, char** argv) {
     tarnwick::cli::addSetupCommand(app, folder, exitCode);
     tarnwick::cli::addPlatformDiffCommand(*platform, exitCode);
     tarnwick::cli::addLogCommand(app, folder, exitCode);
+    tarnwick::cli::addCheckCommand(app, folder, exitCode);
 
     try {
         // The site and setup commands run inside the parse, as its callbacks.

@@ -16,6 +16,7 @@
 
 #include "automation/text.h"
 #include "cli/bulk_create.h"
+#include "cli/site_check.h"
 #include "cli/site_listing.h"
 #include "cli/site_options.h"
 #include "component/control.h"
@@ -322,7 +323,36 @@ bool asksForJson(CLI::App& site) {
     return false;
 }
 
+// This server as `check` reads it. Like the site commands it needs
+// administrator rights; its repairs run through Control, each member on a
+// console page of its own, and the computer's name is Control's Computer().
+CheckTarget checkTarget(Machine& machine, bool json) {
+    if (machine.settings.outputForm) machine.settings.outputForm(json);
+    if (machine.settings.assumeNotAdministrator || !isAdministrator()) throw NotAdministrator();
+    CheckTarget target;
+    target.directory = machine.services.directory;
+    target.webService = std::string(kWebService);
+    auto computer =
+        runOperation(machine, {}, [](component::Control& control) { return control.Computer(); });
+    if (computer.failed()) throw std::runtime_error("the computer's name: " + computer.message);
+    target.computer = automation::toText(computer.result);
+    auto server = std::make_shared<ConsoleServer>(machine.settings.progIdMap, "");
+    target.fileSystem = [server] { return server->createObject("Scripting.FileSystemObject"); };
+    target.call = [&machine](std::string_view member, std::vector<Variant> args) {
+        SiteOptions options;
+        options.masterSite = findMasterSite(machine);
+        auto outcome = runOperation(machine, options, [&](component::Control& control) {
+            return member == "DeleteSite" ? Variant(control.DeleteSite(args.at(0), args.at(1)))
+                                          : control.DeleteNtUser(args.at(0));
+        });
+        return MemberOutcome{outcome.result, outcome.message};
+    };
+    return target;
+}
+
 void addCommands(CLI::App& app, Machine& machine, int& exitCode) {
+    addCheckCommand(
+        app, [m = &machine](bool json) { return checkTarget(*m, json); }, exitCode);
     auto* site = app.add_subcommand("site", "Manage the hosted sites of this server's IIS");
     site->require_subcommand(1);
     auto options = std::make_shared<SiteOptions>();
