@@ -85,7 +85,8 @@ TEST_P(Check, FindsWhatNoSiteAccountsForAndRepairsOnlyWhatThePanelMade) {
     EXPECT_EQ(keysOf(json::parse(repair.out)["findings"]), test.remaining) << repair.out;
 
     Keys logged;
-    for (const auto& line : json::parse(tarnwick({"log", "--json"}).out)["lines"]) {
+    const auto log = json::parse(tarnwick({"log", "--json"}).out);
+    for (const auto& line : log["lines"]) {
         if (line["member"] != "CreateSite") logged.push_back(line["member"]);
     }
     EXPECT_EQ(logged, test.logged);
@@ -180,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"unknown_pool:3"},
                   {"unknown_pool:3"},
                   {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace tarnwick::testing
