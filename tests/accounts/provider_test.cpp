@@ -127,7 +127,8 @@ TYPED_TEST(WinNT, BindFailures) {
 TYPED_TEST(WinNT, TheComputerEnumeratesItsUsersAndGroupsWithTheirClasses) {
     this->createUser("Tarn_bob");
     std::vector<std::string> users, groups;
-    for (const auto& child : this->bind("WinNT://WEBSERVER")->get("Children").array()) {
+    const auto children = this->bind("WinNT://WEBSERVER")->get("Children");
+    for (const auto& child : children.array()) {
         auto name = automation::toText(child.object()->get("Name"));
         auto kind = automation::toText(child.object()->get("Class"));
         ASSERT_TRUE(kind == "User" || kind == "Group") << kind;
