@@ -177,14 +177,16 @@ void prepareAccountsAndFolders(embedded::EmbeddedPlatform& platform, int size) {
     std::string machineSid = accounts["machineSid"];
     int64_t rid = accounts["nextRid"];
     nlohmann::json folder;
+    bool webFolder = false;
     for (const auto& entry : folders) {
         if (entry["path"] == "C:\\Inetpub") folder = entry;
+        webFolder = webFolder || entry["path"] == "D:\\Web";
     }
     auto addFolder = [&](const std::string& path) {
         folder["path"] = path;
         folders.push_back(folder);
     };
-    addFolder("D:\\Web");
+    if (!webFolder) addFolder("D:\\Web");
     for (int number = 2; number <= size; ++number) {
         auto n = std::to_string(number);
         accounts["users"].push_back({{"name", "Tarn_site" + n},
