@@ -342,8 +342,9 @@ CheckTarget checkTarget(Machine& machine, bool json) {
         SiteOptions options;
         options.masterSite = findMasterSite(machine);
         auto outcome = runOperation(machine, options, [&](component::Control& control) {
-            return member == "DeleteSite" ? Variant(control.DeleteSite(args.at(0), args.at(1)))
-                                          : control.DeleteNtUser(args.at(0));
+            if (member == "DeleteSite") return Variant(control.DeleteSite(args.at(0), args.at(1)));
+            if (member == "DeleteNtUser") return control.DeleteNtUser(args.at(0));
+            throw std::invalid_argument("check runs no member " + std::string(member));
         });
         return MemberOutcome{outcome.result, outcome.message};
     };
