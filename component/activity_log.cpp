@@ -172,7 +172,7 @@ std::string escapeLogValue(std::string_view value, const KeepsCharacter& keeps) 
 std::optional<std::string> unescapeLogValue(std::string_view field) {
     if (field == "-") return std::string();
     std::string out;
-    std::optional<uint32_t> highSurrogate;
+    uint32_t highSurrogate = 0;  // a high surrogate waiting for its pair; 0 for none
     for (size_t i = 0; i < field.size();) {
         const char c = field[i];
         if (c == '%' && i + 1 < field.size() && field[i + 1] == 'u') {
@@ -184,15 +184,15 @@ std::optional<std::string> unescapeLogValue(std::string_view field) {
                 highSurrogate = *unit;
                 continue;
             }
-            if (*unit >= 0xDC00 && *unit < 0xE000 && highSurrogate) {
-                appendUtf8(out, 0x10000 + ((*highSurrogate - 0xD800) << 10) + (*unit - 0xDC00));
+            if (*unit >= 0xDC00 && *unit < 0xE000 && highSurrogate != 0) {
+                appendUtf8(out, 0x10000 + ((highSurrogate - 0xD800) << 10) + (*unit - 0xDC00));
             } else {
                 appendUtf8(out, *unit);
             }
-            highSurrogate.reset();
+            highSurrogate = 0;
             continue;
         }
-        highSurrogate.reset();
+        highSurrogate = 0;
         if (c == '%') {
             if (i + 3 > field.size()) return std::nullopt;
             auto byte = hexValue(field.substr(i + 1, 2));
