@@ -137,6 +137,11 @@ std::string siteName(const SiteState& site) {
     return site.number ? std::to_string(*site.number) : site.name;
 }
 
+// A site in a finding's details: its number, or its key's name when that is no number.
+Document siteId(const SiteState& site) {
+    return site.number ? Document(*site.number) : Document(site.name);
+}
+
 Finding siteFinding(const SiteState& site, std::string kind, std::string message) {
     Finding finding;
     finding.kind = std::move(kind);
@@ -206,7 +211,7 @@ std::vector<Finding> findUnexplained(const CheckTarget& target) {
                 site, "shared_host_name",
                 "site " + number + " binds " + host + ", which site " + other + " binds too");
             finding.details["host"] = host;
-            finding.details["other_site"] = other;
+            finding.details["other_site"] = siteId(*first->second);
             findings.push_back(std::move(finding));
         }
 
@@ -232,7 +237,7 @@ std::vector<Finding> findUnexplained(const CheckTarget& target) {
                                                     : " lies inside the folder of site ") +
                                                siteName(*outer) + " (" + *outer->rootFolder + ")");
                 finding.folder = *site.rootFolder;
-                finding.details["other_site"] = siteName(*outer);
+                finding.details["other_site"] = siteId(*outer);
                 findings.push_back(std::move(finding));
             }
         }
