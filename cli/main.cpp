@@ -4,7 +4,6 @@
 #include <cctype>
 #include <iostream>
 
-#include "cli/check_command.h"
 #include "cli/documents.h"
 #include "cli/log_command.h"
 #include "cli/metabase_import.h"
@@ -117,13 +116,7 @@ int main(int argc, char** argv) {
             return tarnwick::cli::logFilesIn(logs);
         },
         exitCode);
-    tarnwick::cli::addCheckCommand(
-        app,
-        [&folder](const std::function<void(tarnwick::component::Control&)>& work) {
-            auto opened = embedded::EmbeddedPlatform::open(folder());
-            tarnwick::cli::withCommandControl(*opened, tarnwick::cli::commandUserName(), work);
-        },
-        exitCode);
+    tarnwick::cli::addCheckCommand(app, folder, exitCode);
 
     try {
         // The site and setup commands run inside the parse, as its callbacks.

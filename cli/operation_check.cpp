@@ -4,13 +4,15 @@ namespace tarnwick::cli {
 
 namespace {
 
+using component::OperationRecord;
+
 // A step as a reader takes it: "folder D:\Web\bob (made from D:\Web)".
 std::string stepText(const component::RecordStep& step) {
     std::string text = step.kind;
     if (step.kind == "access") {
         // The saved access list is for the repair, not for reading.
         return text + (step.values.empty() ? "" : " " + step.values.front()) +
-               " (before its grant)";
+               " (its access list before the grant is kept)";
     }
     for (size_t i = 0; i < step.values.size(); ++i) {
         if (step.kind == "folder" && i == 1) {
@@ -22,10 +24,10 @@ std::string stepText(const component::RecordStep& step) {
     return text;
 }
 
-}  // namespace
-
-std::string recordText(const component::OperationRecord& record) {
-    if (record.member.empty()) return "an operation record cut short before its call began";
+std::string recordText(const OperationRecord& record) {
+    if (record.member.empty()) {
+        return "an operation record cut short before its call changed anything: " + record.file;
+    }
     std::string text = "unfinished " + record.member + " (" + record.id + ") by " +
                        (record.actor.empty() ? "-" : record.actor) + ", started " + record.started +
                        " UTC";
@@ -35,33 +37,69 @@ std::string recordText(const component::OperationRecord& record) {
         arguments += (arguments.empty() ? "" : ", ") + name + "=" + value;
     }
     if (!arguments.empty()) text += "\n    arguments: " + arguments;
-    for (const auto& step : record.steps) text += "\n    before: " + stepText(step);
+    for (const auto& step : record.steps) text += "\n    begun: " + stepText(step);
     return text;
 }
 
-nlohmann::ordered_json recordJson(const component::OperationRecord& record) {
-    nlohmann::ordered_json document = {{"id", record.id},           {"member", record.member},
-                                       {"actor", record.actor},     {"started", record.started},
-                                       {"process", record.process}, {"file", record.file}};
-    auto arguments = nlohmann::ordered_json::object();
+Finding findingOf(const OperationRecord& record) {
+    Finding finding;
+    finding.kind = "unfinished_operation";
+    finding.message = recordText(record);
+    auto arguments = Document::object();
     for (const auto& [name, value] : record.arguments) arguments[name] = value;
-    document["arguments"] = std::move(arguments);
-    auto steps = nlohmann::ordered_json::array();
-    for (const auto& step : record.steps)
+    auto steps = Document::array();
+    for (const auto& step : record.steps) {
         steps.push_back({{"step", step.kind}, {"values", step.values}});
-    document["steps"] = std::move(steps);
-    document["end"] = record.end ? nlohmann::ordered_json(*record.end) : nlohmann::ordered_json();
-    return document;
+    }
+    finding.details = {{"id", record.id},
+                       {"member", record.member},
+                       {"actor", record.actor},
+                       {"started", record.started},
+                       {"process", record.process},
+                       {"file", record.file},
+                       {"arguments", std::move(arguments)},
+                       {"steps", std::move(steps)},
+                       {"end", record.end ? Document(*record.end) : Document()}};
+    return finding;
 }
 
-std::vector<OperationRepair> repairOperations(
-    component::Control& control, const std::vector<component::OperationRecord>& records) {
-    std::vector<OperationRepair> repairs;
-    for (const auto& record : records) {
-        OperationRepair repair{record, false, {}};
-        repair.repaired = control.repairOperation(record, repair.done);
-        repairs.push_back(std::move(repair));
+std::vector<OperationRecord> unfinished(const CheckTarget& target) {
+    std::vector<OperationRecord> records;
+    if (target.withControl) {
+        target.withControl(
+            [&](component::Control& control) { records = control.unfinishedOperations(); });
     }
+    return records;
+}
+
+}  // namespace
+
+std::vector<Finding> findUnfinished(const CheckTarget& target) {
+    std::vector<Finding> findings;
+    for (const auto& record : unfinished(target)) findings.push_back(findingOf(record));
+    return findings;
+}
+
+std::vector<Repair> repairUnfinished(const CheckTarget& target,
+                                     const std::function<void(const Repair&)>& report) {
+    std::vector<Repair> repairs;
+    const auto records = unfinished(target);
+    if (records.empty()) return repairs;
+    target.withControl([&](component::Control& control) {
+        for (const auto& record : records) {
+            Repair repair;
+            repair.finding = findingOf(record);
+            repair.action = "Repair " + record.id;
+            std::vector<std::string> done;
+            repair.removed = control.repairOperation(record, done);
+            repair.message =
+                (repair.removed ? "repaired " : "could not repair ") +
+                (record.member.empty() ? record.file : record.member + " " + record.id);
+            for (const auto& line : done) repair.message += "\n    " + line;
+            report(repair);
+            repairs.push_back(std::move(repair));
+        }
+    });
     return repairs;
 }
 

@@ -3,28 +3,23 @@
 // `tarnwick` and `tarnwick.exe`: both reach the records through Control.
 #pragma once
 
-#include <nlohmann/json.hpp>
-#include <ostream>
-#include <string>
+#include <functional>
 #include <vector>
 
+#include "cli/site_check.h"
 #include "component/control.h"
 
 namespace tarnwick::cli {
 
-// One record as `check` shows it: what the call was and what it had begun.
-std::string recordText(const component::OperationRecord& record);
-nlohmann::ordered_json recordJson(const component::OperationRecord& record);
+// The records of the operations no process finishes any more, each as a
+// finding of kind "unfinished_operation" (details: id, member, actor,
+// started, process, file, arguments, steps, end). None without `withControl`.
+std::vector<Finding> findUnfinished(const CheckTarget& target);
 
-struct OperationRepair {
-    component::OperationRecord record;
-    bool repaired = false;
-    std::vector<std::string> done;
-};
-
-// Repairs every unfinished operation in the order they began; each is its
-// own call, and one that fails leaves the others to be tried.
-std::vector<OperationRepair> repairOperations(
-    component::Control& control, const std::vector<component::OperationRecord>& records);
+// Finishes or undoes each unfinished operation in the order they began, each
+// as a call of its own; one that fails is reported and the others are still
+// tried. `report` is told each repair as it is done.
+std::vector<Repair> repairUnfinished(const CheckTarget& target,
+                                     const std::function<void(const Repair&)>& report);
 
 }  // namespace tarnwick::cli

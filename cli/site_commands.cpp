@@ -12,8 +12,10 @@
 #include <sstream>
 
 #include "automation/text.h"
+#include "automation/variant_json.h"
 #include "cli/bulk_create.h"
 #include "cli/page_runner.h"
+#include "cli/site_check.h"
 #include "cli/site_listing.h"
 #include "cli/site_options.h"
 #include "component/error_page.h"
@@ -128,7 +130,41 @@ int createFromFile(embedded::EmbeddedPlatform& platform, const SiteOptions& defa
                          [&](const SiteOptions& options) { return createSite(platform, options); });
 }
 
+// The platform as `check` reads it; its repairs run as pages of the master
+// control site, each member on a page of its own.
+CheckTarget checkTargetOf(std::shared_ptr<embedded::EmbeddedPlatform> platform) {
+    CheckTarget target;
+    target.directory = platform->services().directory;
+    target.computer = platform->store().settings().computerName;
+    target.webService = "IIS://" + target.computer + "/W3SVC";
+    target.fileSystem = [platform] { return platform->objects()("Scripting.FileSystemObject"); };
+    target.call = [platform](std::string_view member, std::vector<Variant> args) {
+        json values = json::array();
+        for (const auto& arg : args) values.push_back(automation::variantToJson(arg));
+        SiteOptions options;
+        options.localAddress = "127.0.0.1";
+        auto outcome = runOperation(*platform, options, call(member, std::move(values)));
+        MemberOutcome result{Variant(), outcome.message};
+        if (outcome.exitCode == 0) result.result = automation::variantFromJson(resultOf(outcome));
+        return result;
+    };
+    target.withControl = [platform](const std::function<void(component::Control&)>& work) {
+        withCommandControl(*platform, commandUserName(), work);
+    };
+    return target;
+}
+
 }  // namespace
+
+void addCheckCommand(CLI::App& app, std::function<std::filesystem::path()> folder, int& exitCode) {
+    addCheckCommand(
+        app,
+        [folder](bool) {
+            return checkTargetOf(std::shared_ptr<embedded::EmbeddedPlatform>(
+                embedded::EmbeddedPlatform::open(folder())));
+        },
+        exitCode);
+}
 
 void addSiteCommands(CLI::App& app, std::function<std::filesystem::path()> folder, int& exitCode) {
     auto* site = app.add_subcommand("site", "Manage hosted sites on the embedded platform");

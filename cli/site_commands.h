@@ -14,4 +14,7 @@ namespace tarnwick::cli {
 // once the options are parsed; the command's exit code is stored in `exitCode`.
 void addSiteCommands(CLI::App& app, std::function<std::filesystem::path()> folder, int& exitCode);
 
+// Adds `check [--json] [--repair]` over the embedded platform (site_check.h).
+void addCheckCommand(CLI::App& app, std::function<std::filesystem::path()> folder, int& exitCode);
+
 }  // namespace tarnwick::cli

@@ -16,8 +16,9 @@
 
 #include "automation/text.h"
 #include "cli/bulk_create.h"
-#include "cli/check_command.h"
 #include "cli/log_command.h"
+#include "cli/operation_check.h"
+#include "cli/site_check.h"
 #include "cli/site_listing.h"
 #include "cli/site_options.h"
 #include "cli/win32/platform_export.h"
@@ -325,7 +326,53 @@ bool asksForJson(CLI::App& site) {
     return false;
 }
 
+// This server as `check` reads it. Like the site commands it needs
+// administrator rights; its repairs run through Control, each member on a
+// console page of its own, and the computer's name is Control's Computer().
+CheckTarget checkTarget(Machine& machine, bool json) {
+    if (machine.settings.outputForm) machine.settings.outputForm(json);
+    if (machine.settings.assumeNotAdministrator || !isAdministrator()) throw NotAdministrator();
+    CheckTarget target;
+    target.directory = machine.services.directory;
+    target.webService = std::string(kWebService);
+    auto computer =
+        runOperation(machine, {}, [](component::Control& control) { return control.Computer(); });
+    if (computer.failed()) throw std::runtime_error("the computer's name: " + computer.message);
+    target.computer = automation::toText(computer.result);
+    auto server = std::make_shared<ConsoleServer>(machine.settings.progIdMap, "");
+    target.fileSystem = [server] { return server->createObject("Scripting.FileSystemObject"); };
+    target.call = [&machine](std::string_view member, std::vector<Variant> args) {
+        SiteOptions options;
+        options.masterSite = findMasterSite(machine);
+        auto outcome = runOperation(machine, options, [&](component::Control& control) {
+            if (member == "DeleteSite") return Variant(control.DeleteSite(args.at(0), args.at(1)));
+            if (member == "DeleteNtUser") return control.DeleteNtUser(args.at(0));
+            throw std::invalid_argument("check runs no member " + std::string(member));
+        });
+        return MemberOutcome{outcome.result, outcome.message};
+    };
+    target.withControl = [&machine](const std::function<void(component::Control&)>& work) {
+        SiteOptions page;
+        page.masterSite = findMasterSite(machine);
+        // An error page (a repair that failed) is the repair's to report; an
+        // error that escapes the work ends the check.
+        std::optional<std::string> escaped;
+        runOperation(machine, page, [&](component::Control& control) {
+            try {
+                work(control);
+            } catch (const automation::AutomationError& error) {
+                escaped = error.description();
+            }
+            return Variant();
+        });
+        if (escaped) throw std::runtime_error(*escaped);
+    };
+    return target;
+}
+
 void addCommands(CLI::App& app, Machine& machine, int& exitCode) {
+    addCheckCommand(
+        app, [m = &machine](bool json) { return checkTarget(*m, json); }, exitCode);
     auto* site = app.add_subcommand("site", "Manage the hosted sites of this server's IIS");
     site->require_subcommand(1);
     auto options = std::make_shared<SiteOptions>();
@@ -453,9 +500,8 @@ void addCommands(CLI::App& app, Machine& machine, int& exitCode) {
         if (exitCode == 0) std::cout << "Deleted site " << options->siteNumber << std::endl;
     });
 
-    // The activity log and the operations that a process that died left
-    // unfinished, read through the server's FileSystemObject and Control as
-    // the site commands use them. The log folder is the administrators'.
+    // The activity log, read through the server's FileSystemObject. The log
+    // folder is the administrators'.
     auto administratorsOnly = [m](CLI::App* command) {
         command->parse_complete_callback([m, command] {
             if (m->settings.outputForm) m->settings.outputForm(command->count("--json") > 0);
@@ -471,19 +517,6 @@ void addCommands(CLI::App& app, Machine& machine, int& exitCode) {
         },
         exitCode);
     administratorsOnly(app.get_subcommand("log"));
-    addCheckCommand(
-        app,
-        [m](const std::function<void(component::Control&)>& work) {
-            SiteOptions page;
-            page.masterSite = findMasterSite(*m);
-            auto outcome = runOperation(*m, page, [&](component::Control& control) {
-                work(control);
-                return Variant();
-            });
-            if (outcome.failed()) std::cerr << "tarnwick: " << outcome.message << std::endl;
-        },
-        exitCode);
-    administratorsOnly(app.get_subcommand("check"));
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // administrator of a Windows server. Each operation runs through Control over
 // the real platform (GetObject for IIS:// and WinNT://, CreateObject, advapi32)
 // with a console page context in place of ASP: the error page becomes the
-// message on standard error and exit code 1.
+// message on standard error and exit code 1. `check` finds and repairs what
+// no site accounts for (cli/site_check.h).
 #pragma once
 
 #include <functional>
@@ -20,7 +21,8 @@ struct ProgramSettings {
     // be tested on a system where the user has them.
     bool assumeNotAdministrator = false;
     // Told once the command line is read, before the command runs, whether
-    // standard output carries JSON (`site list --json`, `site show N --json`).
+    // standard output carries JSON (`site list --json`, `site show N --json`,
+    // `check --json`).
     std::function<void(bool json)> outputForm;
 };
 

@@ -124,6 +124,22 @@ TYPED_TEST(WinNT, BindFailures) {
     EXPECT_EQ(this->bindError("WinNT://localhost/Guests,group"), 0);
 }
 
+TYPED_TEST(WinNT, TheComputerEnumeratesItsUsersAndGroupsWithTheirClasses) {
+    this->createUser("Tarn_bob");
+    std::vector<std::string> users, groups;
+    const auto children = this->bind("WinNT://WEBSERVER")->get("Children");
+    for (const auto& child : children.array()) {
+        auto name = automation::toText(child.object()->get("Name"));
+        auto kind = automation::toText(child.object()->get("Class"));
+        ASSERT_TRUE(kind == "User" || kind == "Group") << kind;
+        (kind == "User" ? users : groups).push_back(name);
+    }
+    EXPECT_NE(std::find(users.begin(), users.end(), "Tarn_bob"), users.end());
+    EXPECT_NE(std::find(users.begin(), users.end(), "Administrator"), users.end());
+    EXPECT_NE(std::find(groups.begin(), groups.end(), "Guests"), groups.end());
+    EXPECT_EQ(std::find(groups.begin(), groups.end(), "Tarn_bob"), groups.end());
+}
+
 TYPED_TEST(WinNT, AddToGroupAndItsFailures) {
     this->createUser("Tarn_bob");
     auto user = this->bind("WinNT://WEBSERVER/Tarn_bob,user");

@@ -94,6 +94,17 @@ Variant ComputerObject::invoke(std::string_view name, InvokeKind kind, std::span
         auto workgroupPath = "WinNT://" + context_->workgroup();
         return Variant(call.is("ADsPath") ? workgroupPath + "/" + computer_ : workgroupPath);
     }
+    // For Each over the computer: its users and groups, each with its class.
+    if (call.is("Children")) {
+        call.property(false);
+        context_->pass("Children", path());
+        automation::Variant::Array children;
+        for (const auto& account : context_->accounts->all()) {
+            children.emplace_back(automation::ObjectRef(std::make_shared<AccountObject>(
+                context_, account.kind, computer_, account.name, false)));
+        }
+        return Variant(std::move(children));
+    }
     if (call.is("Create")) {
         call.method(2);
         context_->pass("Create", path());
