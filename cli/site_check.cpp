@@ -54,6 +54,8 @@ struct SiteState {
     std::vector<std::string> bindings;
     bool hasRoot = false;
     std::optional<std::string> rootFolder, pool;
+    // The root's own anonymous user: a root may name another account than its site.
+    std::optional<std::string> rootAnonymous;
 };
 
 struct ServerState {
@@ -80,6 +82,7 @@ ServerState readServer(const CheckTarget& target) {
             site.hasRoot = true;
             site.rootFolder = textOf(*root, "Path");
             site.pool = textOf(*root, "AppPoolId");
+            site.rootAnonymous = textOf(*root, "AnonymousUserName");
         } catch (const automation::AutomationError& error) {
             if (error.number() != kPathNotFound) throw;
         }
@@ -190,6 +193,10 @@ std::vector<Finding> findUnexplained(const CheckTarget& target) {
             findings.push_back(std::move(finding));
         }
 
+        if (site.rootAnonymous) {
+            if (auto account = localAccount(*site.rootAnonymous, target.computer))
+                named.insert(automation::toUpperAscii(*account));
+        }
         if (auto account = localAccount(site.anonymous, target.computer)) {
             if (!account->empty()) named.insert(automation::toUpperAscii(*account));
             if (!account->empty() && !users.count(automation::toUpperAscii(*account))) {

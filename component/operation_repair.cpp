@@ -69,12 +69,18 @@ Control::SiteNames Control::namesOfSites(automation::ErrorState& err) {
         }
         auto name = err.attempt([&] { return automation::toText(site->get("Name")); });
         if (!name) break;
-        if (auto pool = read([&] {
-                return directory()
-                    .bind("IIS://" + computerName() + "/W3SVC/" + *name + "/ROOT")
-                    ->get("AppPoolId");
-            })) {
+        // The root may name its own anonymous account; it counts as named too.
+        automation::ObjectRef root;
+        read([&] {
+            root = directory().bind("IIS://" + computerName() + "/W3SVC/" + *name + "/ROOT");
+            return Variant("");
+        });
+        if (!root) continue;
+        if (auto pool = read([&] { return root->get("AppPoolId"); })) {
             names.pools.insert(automation::toUpperAscii(*pool));
+        }
+        if (auto account = read([&] { return root->get("AnonymousUserName"); })) {
+            names.accounts.insert(automation::toUpperAscii(withoutPrefix(*account)));
         }
     }
     return names;

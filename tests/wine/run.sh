@@ -277,18 +277,23 @@ pkill -9 -f 'page_host.exe' || true
 kill "$holder" 2> /dev/null || true
 pkill -9 -f 'lock_probe.exe' || true
 wait 2> /dev/null || true
+# The doubles' machine lacks the default web site's IUSR account: that
+# finding stays, so the check's exit code is 1 before and after the repair.
 found=$("$wine" 'C:\Tarnwick\tarnwick.exe' check --json 2>&1 | tr -d '\r') && status=0 || status=$?
-if [ "$status" -eq 1 ] && printf '%s\n' "$found" | grep -q '"member": "CreateSite"'; then
+if [ "$status" -eq 1 ] && printf '%s\n' "$found" | grep -q '"kind": "unfinished_operation"' \
+    && printf '%s\n' "$found" | grep -q '"member": "CreateSite"'; then
   ok "tarnwick.exe check lists the killed page's CreateSite"
 else
   fail "tarnwick.exe check after a killed page (exit $status): $found"
 fi
-repaired=$("$wine" 'C:\Tarnwick\tarnwick.exe' check --repair 2>&1 | tr -d '\r') && status=0 || status=$?
-again=$("$wine" 'C:\Tarnwick\tarnwick.exe' check 2>&1 | tr -d '\r') && second=0 || second=$?
-if [ "$status" -eq 0 ] && [ "$second" -eq 0 ] && ! ls "$records"/op-*.rec > /dev/null 2>&1; then
+repaired=$("$wine" 'C:\Tarnwick\tarnwick.exe' check --repair 2>&1 | tr -d '\r') || true
+again=$("$wine" 'C:\Tarnwick\tarnwick.exe' check --json 2>&1 | tr -d '\r') || true
+if printf '%s\n' "$repaired" | grep -q '^repaired CreateSite' \
+    && ! printf '%s\n' "$again" | grep -q unfinished_operation \
+    && ! ls "$records"/op-*.rec > /dev/null 2>&1; then
   ok "tarnwick.exe check --repair clears it"
 else
-  fail "tarnwick.exe check --repair (exit $status, then $second): $repaired $again"
+  fail "tarnwick.exe check --repair: $repaired / $again"
 fi
 
 echo "== tarnwick.exe's output on a console and redirected"
