@@ -211,7 +211,8 @@ TEST_F(PlatformDiff, ARehearsalShowsWhatABulkCreationMakes) {
         EXPECT_NE(result.out.find(line), std::string::npos) << line << "\n" << result.out;
     }
     // The dump itself holds no password text: a secret shows its digest only.
-    for (const auto& key : json::parse(dumped)["metabase"]["keys"]) {
+    const auto dumpedState = json::parse(dumped);
+    for (const auto& key : dumpedState["metabase"]["keys"]) {
         if (!key["properties"].contains("AnonymousUserPass")) continue;
         const auto& secret = key["properties"]["AnonymousUserPass"];
         EXPECT_EQ(secret["type"], "secret");
