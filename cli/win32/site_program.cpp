@@ -209,12 +209,22 @@ struct Outcome {
 
 // Runs `operation` on a fresh Control between OnStartPage and OnEndPage, as a
 // page of the master control site runs it.
+// The Windows user that runs the command: the operation records and the
+// activity log name it as the actor of what the command does.
+std::string commandUser() {
+    wchar_t name[257];  // UNLEN + 1
+    DWORD size = 257;
+    if (!GetUserNameW(name, &size) || size == 0) return "";
+    return platform::win32::toUtf8(std::wstring(name, size - 1));
+}
+
 Outcome runOperation(Machine& machine, const SiteOptions& options,
                      const std::function<Variant(component::Control&)>& operation) {
     auto server = std::make_shared<ConsoleServer>(machine.settings.progIdMap, options.masterSite);
     auto context = std::make_shared<ConsoleContext>(
         std::make_shared<ConsoleRequest>(options.localAddress), server);
     component::Control control(machine.services);
+    control.setCommandUser(commandUser());
     Outcome outcome;
     try {
         control.OnStartPage(context);
